@@ -1,0 +1,110 @@
+#pragma once
+// OpcDriver: everything of one driver instance. The host holds it as an opaque pointer from MakeDriver
+// to DisposeDriver. Two threads use it without locks (the host's thread and, in synchronous mode, the
+// worker): the batch fields are handed over through ReadActive/WriteActive, and flags is atomic because
+// a shutdown notice may set ServerDown on the worker while the host changes the batch bits.
+
+#include <atomic>
+#include <cstdint>
+
+#include <windows.h>
+
+#include "config/channel_table.h"
+#include "connection/sink_objects.h"
+
+struct IOPCServer;
+struct IOPCItemMgt;
+struct IOPCSyncIO;
+struct IOPCAsyncIO2;
+struct IConnectionPointContainer;
+struct IConnectionPoint;
+struct tagOPCITEMSTATE;
+struct tagVARIANT;
+
+static_assert(sizeof(void*) == 4, "this DLL is 32-bit only");
+
+enum DriverFlag : std::uint32_t {
+    SyncIo = 0x00000001,
+    WaitRunning = 0x00000002,
+    Trace = 0x00000004,
+    ComInit = 0x00000008,
+    ThreadMode = 0x00000010,
+    ShutdownAdvised = 0x00000020,
+    DataAdvised = 0x00000040,
+    ReadActive = 0x00000100,
+    ReadAgain = 0x00000200,
+    WriteActive = 0x00000400,
+    WriteAgain = 0x00000800,
+    ServerDown = 0x80000000,
+};
+
+constexpr std::uint32_t kDefaultUpdateRateMs = 86400000;
+constexpr std::uint32_t kHostNameMax = 259;
+constexpr std::uint32_t kLastErrorMax = 127;
+
+struct OpcDriver {
+    HWND window = nullptr;
+    ChannelTable channels;
+    GUID serverClsid{};
+    wchar_t hostName[kHostNameMax + 1] = {};
+    void(__cdecl* notify)(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero) = nullptr;
+    std::uint32_t userData = 0;
+    std::atomic<std::uint32_t> flags{0};
+    std::uint32_t waitTimeMs = 0;
+    std::uint32_t updateRateMs = kDefaultUpdateRateMs;
+    std::uint32_t readCount = 0;
+    std::uint32_t writeCount = 0;
+    Channel* readHead = nullptr;
+    Channel* readTail = nullptr;
+    Channel* writeHead = nullptr;
+    Channel* writeTail = nullptr;
+    IOPCServer* server = nullptr;
+    IConnectionPointContainer* serverPoints = nullptr;
+    IConnectionPoint* shutdownPoint = nullptr;
+    ShutdownSinkObject shutdownSink;
+    std::uint32_t shutdownCookie = 0;
+    std::uint32_t groupHandle = 0;
+    IOPCItemMgt* itemMgt = nullptr;
+    IOPCSyncIO* syncIo = nullptr;
+    IOPCAsyncIO2* asyncIo = nullptr;
+    IConnectionPointContainer* groupPoints = nullptr;
+    IConnectionPoint* dataPoint = nullptr;
+    DataCallbackObject dataSink;
+    std::uint32_t dataCookie = 0;
+    wchar_t lastError[kLastErrorMax + 1] = {};
+    HANDLE thread = nullptr;
+    HANDLE readyEvent = nullptr;
+    HANDLE stopEvent = nullptr;
+    HANDLE readEvent = nullptr;
+    HANDLE writeEvent = nullptr;
+    std::uint32_t syncReadCount = 0;
+    std::uint32_t* syncReadHandles = nullptr;
+    std::uint32_t* syncReadChannels = nullptr;
+    HRESULT syncReadResult = S_OK;
+    tagOPCITEMSTATE* syncReadStates = nullptr;
+    HRESULT* syncReadErrors = nullptr;
+    std::uint32_t syncWriteCount = 0;
+    std::uint32_t* syncWriteHandles = nullptr;
+    std::uint32_t* syncWriteChannels = nullptr;
+    tagVARIANT* syncWriteValues = nullptr;
+    HRESULT syncWriteResult = S_OK;
+    HRESULT* syncWriteErrors = nullptr;
+    // Set only by a successful Init: without it the batch exports do nothing and the finalize exports
+    // report StatusFailed, so an instance whose Init failed can only be released.
+    bool ready = false;
+};
+
+inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }
+inline void SetFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_or(bit); }
+inline void ClearFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_and(~bit); }
+inline bool IsServerDown(const OpcDriver& drv) { return static_cast<std::int32_t>(drv.flags.load()) < 0; }
+
+// Allocates a record from the core allocator and constructs it with every default; null when memory
+// runs out.
+OpcDriver* MakeDriverRecord();
+// Frees the record's block without any tear-down (Done must have run).
+void FreeDriverRecord(OpcDriver*& drv);
+
+// Release the synchronous read or write batch; safe at any time and safe to repeat. The counts stay.
+void ReleaseSyncReadBatch(OpcDriver& drv);
+void ReleaseSyncWriteBatch(OpcDriver& drv);

@@ -1,0 +1,30 @@
+#pragma once
+// HostString: the host toolkit's counted UTF-16 string. The handle points to a block of the core
+// allocator laid out as the host fixes it; a null handle is the empty string.
+
+#include <cstddef>
+#include <cstdint>
+
+struct HostStringBlock {
+    std::uint32_t header; // the toolkit's own word (its capacity in characters); callers never touch it
+    std::uint32_t length; // UTF-16 code units
+    wchar_t chars[1];     // length characters; the block has room for header + 1 (a terminator)
+};
+static_assert(offsetof(HostStringBlock, length) == 4, "host contract: length follows the header word");
+static_assert(offsetof(HostStringBlock, chars) == 8, "host contract: characters follow the length");
+
+using HostString = HostStringBlock*;
+
+// Each returns false (and leaves *place as it was) when memory runs out.
+bool StringReserve(HostString* place, std::uint32_t capacity);
+bool StringAssign(HostString* place, std::uint32_t maxLen, const wchar_t* text);
+bool StringAppendText(HostString* place, std::uint32_t len, const wchar_t* text);
+bool StringAppend(HostString* place, HostString other);
+bool StringCopy(HostString* place, HostString source);
+// A string of count characters for the caller to fill through *chars; the caller then stores count
+// in the block's length field. *capacity receives the room in characters. count 0 may give a null handle.
+bool StringAlloc(HostString* place, std::uint32_t count, wchar_t** chars, std::uint32_t* capacity);
+// The characters, NUL-terminated, and the length; a null handle gives "" and 0.
+void StringChars(HostString* place, const wchar_t** chars, std::uint32_t* length);
+void StringView(HostString handle, const wchar_t** chars, std::uint32_t* length);
+inline std::uint32_t MinOf(std::uint32_t a, std::uint32_t b) { return a < b ? a : b; }
