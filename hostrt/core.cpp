@@ -1,0 +1,64 @@
+// The core allocator and clock. Each block carries a small header with its size, so that the live
+// byte count can be kept without asking the C runtime.
+#include "hostrt/core.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "hostrt/platform.h"
+
+namespace {
+
+// 8 bytes keep the caller's part aligned for doubles, as the C runtime's own blocks are.
+struct BlockHeader {
+    std::uint32_t size;
+    std::uint32_t reserved;
+};
+static_assert(sizeof(BlockHeader) == 8, "the caller's part must stay 8-aligned");
+
+std::atomic<std::uint32_t> liveBlocks{0};
+std::atomic<std::uint64_t> liveBytes{0};
+
+} // namespace
+
+bool AllocBlock(void** place, std::uint32_t size)
+{
+    if (place == nullptr) return false;
+    *place = nullptr;
+    // Computed in 64 bits: a size near 2^32 must fail, not wrap to a tiny block.
+    std::uint64_t total = std::uint64_t{size} + sizeof(BlockHeader);
+    if (total > SIZE_MAX) return false;
+    auto* header = static_cast<BlockHeader*>(std::malloc(static_cast<std::size_t>(total)));
+    if (header == nullptr) return false;
+    header->size = size;
+    header->reserved = 0;
+    liveBlocks.fetch_add(1);
+    liveBytes.fetch_add(size);
+    *place = header + 1;
+    return true;
+}
+
+void FreeBlock(void** place)
+{
+    if (place == nullptr || *place == nullptr) return;
+    BlockHeader* header = static_cast<BlockHeader*>(*place) - 1;
+    *place = nullptr;
+    liveBlocks.fetch_sub(1);
+    liveBytes.fetch_sub(header->size);
+    std::free(header);
+}
+
+std::uint32_t LiveBlockCount()
+{
+    return liveBlocks.load();
+}
+
+std::uint64_t LiveBlockBytes()
+{
+    return liveBytes.load();
+}
+
+std::uint64_t Ticks64()
+{
+    return PlatformTicks();
+}
