@@ -11,6 +11,7 @@
 
 #include "config/channel_table.h"
 #include "connection/sink_objects.h"
+#include "exchange/batch_state.h"
 
 struct IOPCServer;
 struct IOPCItemMgt;
@@ -92,6 +93,9 @@ struct OpcDriver {
     // Set only by a successful Init: without it the batch exports do nothing and the finalize exports
     // report StatusFailed, so an instance whose Init failed can only be released.
     bool ready = false;
+    // The read and the write batch in flight (exchange/).
+    BatchState readBatch;
+    BatchState writeBatch;
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }
