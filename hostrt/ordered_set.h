@@ -24,8 +24,8 @@ protected:
 
 class OrderedSet {
 public:
-    // Stores item at its place in the order (O(log n)); the set owns it from now on. The item must not
-    // match a stored one. False only for a null item.
+    // Stores item at its place in the order (O(log n)); the set owns it from now on. False for a null
+    // item and for one that matches a stored element (the set does not take that one).
     virtual bool Insert(OrderedItem* item);
     // True and the stored element for which probe.Compare returned 0 (O(log n)).
     virtual bool Find(const OrderedItem& probe, OrderedItem** found) const;
