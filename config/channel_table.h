@@ -54,3 +54,20 @@ class ChannelRangeKey : public Channel {
 public:
     std::int32_t Compare(const OrderedItem& stored) const override;
 };
+
+// Longest ItemId a record keeps, in characters.
+constexpr std::uint32_t kItemIdMax = 511;
+// Most elements of one range: its element block of count × 12 bytes stays within 2^31 bytes.
+constexpr std::uint32_t kMaxRangeCount = 0x80000000u / sizeof(HostValue);
+
+// The record that covers number (the scalar with that number, or the range holding it), or null.
+Channel* FindChannel(const ChannelTable& table, std::uint32_t number);
+// Some stored record that shares a number with first .. first + count - 1 (count >= 1), or null.
+Channel* FindOverlap(const ChannelTable& table, std::uint32_t first, std::uint32_t count);
+// Creates a record (count 0: a scalar; else a range of count elements, each TypeNone with a zero
+// payload) holding itemId (at most kItemIdMax characters) and inserts it; the caller has made sure it
+// overlaps no stored record. False, with nothing allocated, when memory runs out or count exceeds
+// kMaxRangeCount.
+bool AddChannel(ChannelTable& table, std::uint32_t first, std::uint32_t count, const wchar_t* itemId);
+// The value of channel number within the record that covers it: value of a scalar, the element of a range.
+HostValue& ChannelSlot(Channel& channel, std::uint32_t number);
