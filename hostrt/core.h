@@ -31,18 +31,19 @@ std::uint32_t LiveBlockCount();
 std::uint64_t LiveBlockBytes();
 
 void CopyText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t srcLen, const wchar_t* src);
-void JoinText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t len1, const wchar_t* text1, std::uint32_t len2,
-              const wchar_t* text2);
+void JoinText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t len1, const wchar_t* text1,
+              std::uint32_t len2, const wchar_t* text2);
 void AppendText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t len, const wchar_t* text);
 void PrependText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t len, const wchar_t* text);
 // Writes value in radix (2 to 36) into dst; *ok is false (and dst empty) when it does not fit in dstMax.
 void FormatInt(std::uint32_t value, std::uint32_t dstMax, wchar_t* dst, std::uint32_t radix, bool* ok);
-// The value of the whole text in radix; *ok is false when the text is not such a number of 32 bits.
+// The value of the whole text in radix: digits only, no sign, blank or prefix (letters of either case
+// beyond radix 10). *ok is false for an empty text, any other character, or a value beyond 32 bits.
 std::uint32_t ParseInt(std::uint32_t len, const wchar_t* text, std::uint32_t radix, bool* ok);
 // Index of the first ch within len characters (stopping at a NUL), or -1.
 std::int32_t FindChar(std::uint32_t len, const wchar_t* text, wchar_t ch);
-void SliceText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t srcLen, const wchar_t* src, std::uint32_t start,
-               std::uint32_t count);
+void SliceText(std::uint32_t dstMax, wchar_t* dst, std::uint32_t srcLen, const wchar_t* src,
+               std::uint32_t start, std::uint32_t count);
 std::uint32_t AnsiLen(std::uint32_t max, const char* text);
 std::uint32_t WideLen(std::uint32_t max, const wchar_t* text);
 void CopyChars(const wchar_t* src, wchar_t* dst, std::uint32_t count);

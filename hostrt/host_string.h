@@ -21,10 +21,14 @@ bool StringAssign(HostString* place, std::uint32_t maxLen, const wchar_t* text);
 bool StringAppendText(HostString* place, std::uint32_t len, const wchar_t* text);
 bool StringAppend(HostString* place, HostString other);
 bool StringCopy(HostString* place, HostString source);
-// A string of count characters for the caller to fill through *chars; the caller then stores count
-// in the block's length field. *capacity receives the room in characters. count 0 may give a null handle.
+// A string of count characters, all NUL, for the caller to fill through *chars; the caller then stores
+// count (or fewer) in the block's length field. *capacity receives the room in characters. Always a
+// real block, for count 0 too, so that the length field can be written.
 bool StringAlloc(HostString* place, std::uint32_t count, wchar_t** chars, std::uint32_t* capacity);
 // The characters, NUL-terminated, and the length; a null handle gives "" and 0.
 void StringChars(HostString* place, const wchar_t** chars, std::uint32_t* length);
 void StringView(HostString handle, const wchar_t** chars, std::uint32_t* length);
-inline std::uint32_t MinOf(std::uint32_t a, std::uint32_t b) { return a < b ? a : b; }
+inline std::uint32_t MinOf(std::uint32_t a, std::uint32_t b)
+{
+    return a < b ? a : b;
+}

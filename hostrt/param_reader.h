@@ -1,6 +1,7 @@
 #pragma once
 // The host toolkit's parameter-file reader: an INI-style file of [sections] and key = value entries.
-// The syntax is documented in the README. Keys and section names match without regard to ASCII case.
+// The syntax is documented in docs/param-syntax.md. Keys and section names match without regard to ASCII
+// case.
 
 #include <cstdint>
 
@@ -8,7 +9,8 @@ struct ParamEntry;
 
 class ParamReader {
 public:
-    // True when the file could be opened, read and decoded as text.
+    // True when the file could be opened, read and decoded as text, and has no entry before its first
+    // section header. Closes first when the reader is open.
     bool Open(std::uint32_t nameLen, const wchar_t* name);
     // True when the section exists; it becomes the current section.
     bool FindSection(std::uint32_t len, const wchar_t* name);
