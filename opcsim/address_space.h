@@ -1,0 +1,39 @@
+// The simulated device: the scenario's items with their current value, quality and timestamp,
+// shared by every client of the server process.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include "opcsim/scenario.h"
+
+struct ItemState {
+    const SimItem* def = nullptr;
+    VARIANT value{}; // canonical type
+    WORD quality = 0;
+    FILETIME timestamp{};
+};
+
+struct AddressSpace {
+    std::vector<ItemState> items{};
+    ULONGLONG startTick = 0;
+    unsigned randomState = 12345;
+};
+
+void InitAddressSpace(AddressSpace& space, const Scenario& scenario);
+void ReleaseAddressSpace(AddressSpace& space);                  // safe to repeat
+int FindItem(const AddressSpace& space, const wchar_t* itemId); // -1 when the ItemId is unknown
+
+// A device read moves signals on and updates the item; a cache read returns what the item holds.
+// Both copy the value into `value` (which must be empty), converted to `requested` (VT_EMPTY: canonical).
+HRESULT ReadItem(AddressSpace& space, size_t index, bool fromDevice, VARTYPE requested, LCID lcid,
+                 VARIANT& value);
+
+// Checks the rights, converts to the canonical type and stores: S_OK, OPC_E_BADRIGHTS or OPC_E_BADTYPE.
+HRESULT WriteItem(AddressSpace& space, size_t index, const VARIANT& value, LCID lcid);
+
+// VT_EMPTY means "no conversion"; arrays convert element by element, keeping their bounds.
+HRESULT ConvertValue(const VARIANT& in, VARTYPE requested, LCID lcid, VARIANT& out);
