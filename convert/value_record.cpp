@@ -1,17 +1,14 @@
 #include "convert/value_record.h"
 
-#include <cstring>
-
+#include "convert/value_payload.h"
 #include "hostrt/core.h"
 
 void ReleaseValue(HostValue& value)
 {
     if (value.type == TypeString) {
-        // The handle lives in payload bytes 0-3, which need not be aligned for a pointer.
-        HostString handle = nullptr;
-        std::memcpy(&handle, value.payload, sizeof handle);
+        HostString handle = ReadPayload<HostString>(value);
         FreeBlock(handle);
-        std::memcpy(value.payload, &handle, sizeof handle);
+        WritePayload(value, handle);
     }
     value.type = TypeNone;
 }
