@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "connection/lifecycle.h"
 #include "hostrt/core.h"
 
 OpcDriver* MakeDriverRecord()
@@ -16,6 +17,27 @@ OpcDriver* MakeDriverRecord()
 
 void FreeDriverRecord(OpcDriver*& drv)
 {
-    // No destructor runs: Done has released everything the record refers to.
-    FreeBlock(drv);
+    if (drv == nullptr) return;
+    // A host that disposes of an instance without Done would otherwise leave its window, its worker and
+    // its COM references behind.
+    Done(*drv);
+    ReleaseDriverRecord(drv);
+}
+
+void HoldDriverRecord(OpcDriver& drv)
+{
+    drv.holders.fetch_add(1);
+}
+
+void ReleaseDriverRecord(OpcDriver*& drv)
+{
+    OpcDriver* record = drv;
+    drv = nullptr;
+    if (record->holders.fetch_sub(1) != 1) return;
+    // Done leaves these to the last holder while a worker it gave up on may still use them.
+    record->channels.Clear();
+    ReleaseSyncReadBatch(*record);
+    ReleaseSyncWriteBatch(*record);
+    // No destructor runs: everything the record refers to has been released.
+    FreeBlock(record);
 }

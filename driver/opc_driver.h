@@ -96,6 +96,15 @@ struct OpcDriver {
     // The read and the write batch in flight (exchange/).
     BatchState readBatch;
     BatchState writeBatch;
+    // Holders of this block: the host until DisposeDriver, and a worker thread while it runs. The last to
+    // let go frees it, so a worker that outlives Done (stuck in a call to a hung server) never writes
+    // into freed memory.
+    std::atomic<std::uint32_t> holders{1};
+    // Which thread closes the worker's events, decided once by compare-and-swap (connection/worker.cpp).
+    std::atomic<std::uint32_t> workerLink{0};
+    // Bumped by the worker after it stored a batch's results, before it posts the completion; the
+    // completion's first read of it makes those results visible to the host's thread.
+    std::atomic<std::uint32_t> syncResultsPublished{0};
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }
@@ -106,8 +115,13 @@ inline bool IsServerDown(const OpcDriver& drv) { return static_cast<std::int32_t
 // Allocates a record from the core allocator and constructs it with every default; null when memory
 // runs out.
 OpcDriver* MakeDriverRecord();
-// Frees the record's block without any tear-down (Done must have run).
+// Runs Done (a no-op when it ran already), then lets go of the host's hold on the record; drv becomes
+// null. The block is freed now, or by a worker that still runs when it ends.
 void FreeDriverRecord(OpcDriver*& drv);
+// A worker's hold on the record, taken before the thread starts and given back as its last act; the
+// last holder clears what is left (channel table, synchronous batches) and frees the block.
+void HoldDriverRecord(OpcDriver& drv);
+void ReleaseDriverRecord(OpcDriver*& drv);
 
 // Release the synchronous read or write batch; safe at any time and safe to repeat. The counts stay.
 void ReleaseSyncReadBatch(OpcDriver& drv);

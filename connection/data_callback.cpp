@@ -1,0 +1,97 @@
+// DataCallbackObject: the driver's IOPCDataCallback, advised on the group in asynchronous mode. COM calls
+// it in the host's thread; read and write completions go to the exchange, subscription data is not used.
+
+#include "connection/sink_objects.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "opcda.h"
+
+#include "connection/sink_unknown.h"
+#include "driver/opc_driver.h"
+#include "exchange/read_cycle.h"
+#include "exchange/write_cycle.h"
+
+// Slot order of IOPCDataCallback: IUnknown's three, then its four methods.
+struct DataCallbackVtbl {
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(DataCallbackObject*, REFIID, void**);
+    ULONG(STDMETHODCALLTYPE* AddRef)(DataCallbackObject*);
+    ULONG(STDMETHODCALLTYPE* Release)(DataCallbackObject*);
+    HRESULT(STDMETHODCALLTYPE* OnDataChange)
+    (DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*,
+     HRESULT*);
+    HRESULT(STDMETHODCALLTYPE* OnReadComplete)
+    (DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*,
+     HRESULT*);
+    HRESULT(STDMETHODCALLTYPE* OnWriteComplete)
+    (DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, DWORD, OPCHANDLE*, HRESULT*);
+    HRESULT(STDMETHODCALLTYPE* OnCancelComplete)(DataCallbackObject*, DWORD, OPCHANDLE);
+};
+
+namespace {
+
+HRESULT STDMETHODCALLTYPE DataCallback_QueryInterface(DataCallbackObject* self, REFIID iid, void** out)
+{
+    return SinkQueryInterface(self, iid, out, IID_IOPCDataCallback);
+}
+
+ULONG STDMETHODCALLTYPE DataCallback_AddRef(DataCallbackObject* self)
+{
+    return SinkAddRef(self);
+}
+
+ULONG STDMETHODCALLTYPE DataCallback_Release(DataCallbackObject* self)
+{
+    return SinkRelease(self);
+}
+
+// Values reach the channels only through explicit reads; the arrays belong to the stub.
+HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, HRESULT,
+                                                    DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*, HRESULT*)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DataCallback_OnReadComplete(DataCallbackObject* self, DWORD transactionId,
+                                                      OPCHANDLE groupHandle, HRESULT masterQuality,
+                                                      HRESULT masterError, DWORD count,
+                                                      OPCHANDLE* clientHandles, VARIANT* values,
+                                                      WORD* qualities, FILETIME* timestamps, HRESULT* errors)
+{
+    OpcDriver* owner = self->owner.load();
+    if (owner == nullptr) return S_OK;
+    return OnReadComplete(*owner, transactionId, groupHandle, masterQuality, masterError, count,
+                          clientHandles, values, qualities, timestamps, errors);
+}
+
+HRESULT STDMETHODCALLTYPE DataCallback_OnWriteComplete(DataCallbackObject* self, DWORD transactionId,
+                                                       OPCHANDLE groupHandle, HRESULT masterError,
+                                                       DWORD count, OPCHANDLE* clientHandles, HRESULT* errors)
+{
+    OpcDriver* owner = self->owner.load();
+    if (owner == nullptr) return S_OK;
+    return OnWriteComplete(*owner, transactionId, groupHandle, masterError, count, clientHandles, errors);
+}
+
+HRESULT STDMETHODCALLTYPE DataCallback_OnCancelComplete(DataCallbackObject*, DWORD, OPCHANDLE)
+{
+    return S_OK;
+}
+
+} // namespace
+
+const DataCallbackVtbl kDataCallbackVtbl = {DataCallback_QueryInterface,  DataCallback_AddRef,
+                                            DataCallback_Release,         DataCallback_OnDataChange,
+                                            DataCallback_OnReadComplete,  DataCallback_OnWriteComplete,
+                                            DataCallback_OnCancelComplete};
+
+IUnknown* SinkUnknown(DataCallbackObject& sink)
+{
+    return reinterpret_cast<IUnknown*>(&sink);
+}
+
+void DisconnectSink(DataCallbackObject& sink)
+{
+    CoDisconnectObject(SinkUnknown(sink), 0);
+}

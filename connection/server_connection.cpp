@@ -1,0 +1,82 @@
+#include "connection/server_connection.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "opcda.h"
+
+#include "connection/com_util.h"
+#include "connection/last_error.h"
+#include "connection/server_state.h"
+#include "driver/opc_driver.h"
+
+namespace {
+
+constexpr wchar_t kErrComInit[] = L"Microsoft COM initialization failed";
+
+// An in-process server is never requested; a named machine is reached only remotely.
+constexpr DWORD kLocalContext = CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+constexpr DWORD kRemoteContext = CLSCTX_REMOTE_SERVER;
+
+bool CreateServerObject(OpcDriver& drv)
+{
+    HRESULT hr = S_OK;
+    if (drv.hostName[0] == L'\0') {
+        void* object = nullptr;
+        hr = CoCreateInstance(drv.serverClsid, nullptr, kLocalContext, IID_IOPCServer, &object);
+        drv.server = static_cast<IOPCServer*>(object);
+    } else {
+        // No authentication information: the process's default COM security applies.
+        COSERVERINFO serverInfo{};
+        serverInfo.pwszName = drv.hostName;
+        MULTI_QI result{&IID_IOPCServer, nullptr, S_OK};
+        hr = CoCreateInstanceEx(drv.serverClsid, nullptr, kRemoteContext, &serverInfo, 1, &result);
+        drv.server = static_cast<IOPCServer*>(result.pItf);
+    }
+    if (hr == S_OK && drv.server != nullptr) return true;
+    if (SUCCEEDED(hr)) ReleaseInterface(drv.server);
+    drv.server = nullptr;
+    return false;
+}
+
+// None of these steps can fail the connection: without them the instance only never learns of a
+// shutdown.
+void AdviseShutdownSink(OpcDriver& drv)
+{
+    if (!QueryInto(drv.server, IID_IConnectionPointContainer, drv.serverPoints)) return;
+    if (!FindPoint(drv.serverPoints, IID_IOPCShutdown, drv.shutdownPoint)) return;
+    DWORD cookie = 0;
+    if (drv.shutdownPoint->Advise(SinkUnknown(drv.shutdownSink), &cookie) != S_OK) return;
+    drv.shutdownCookie = cookie;
+    SetFlag(drv, ShutdownAdvised);
+}
+
+} // namespace
+
+bool ConnectServer(OpcDriver& drv)
+{
+    HRESULT hr = CoInitialize(nullptr);
+    if (hr != S_OK && hr != S_FALSE) return ReportFailure(drv, kErrComInit);
+    SetFlag(drv, ComInit);
+    if (!CreateServerObject(drv)) return ReportFailure(drv, kErrCreateServer);
+    AdviseShutdownSink(drv);
+    return AwaitUsableState(drv);
+}
+
+void ReleaseServer(OpcDriver& drv)
+{
+    if (drv.shutdownPoint != nullptr) {
+        if (HasFlag(drv, ShutdownAdvised)) drv.shutdownPoint->Unadvise(drv.shutdownCookie);
+        ClearFlag(drv, ShutdownAdvised);
+        ReleaseInterface(drv.shutdownPoint);
+    }
+    ReleaseInterface(drv.serverPoints);
+    ReleaseInterface(drv.server);
+    if (HasFlag(drv, ComInit)) {
+        // A stub of this apartment may still hold the sink (a server that died, or kept it); that
+        // reference must go before the apartment ends and before the record can be freed.
+        DisconnectSink(drv.shutdownSink);
+        CoUninitialize();
+        ClearFlag(drv, ComInit);
+    }
+}

@@ -1,0 +1,63 @@
+#include "connection/server_shutdown.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "connection/message_window.h"
+#include "connection/worker.h"
+#include "driver/opc_driver.h"
+
+namespace {
+
+// Ends a batch the server will never complete: it is no longer outstanding, a deferred one is dropped,
+// and the host hears of it through the window like of every finished batch.
+void EndOutstandingBatch(OpcDriver& drv, std::uint32_t activeFlag, std::uint32_t againFlag,
+                         std::uint32_t message)
+{
+    std::uint32_t before = drv.flags.fetch_and(~(activeFlag | againFlag));
+    if ((before & activeFlag) != 0) PostToWindow(drv, message);
+}
+
+} // namespace
+
+void LeaveDeadServer(OpcDriver& drv)
+{
+    if (HasFlag(drv, ComInit)) {
+        DisconnectSink(drv.shutdownSink);
+        DisconnectSink(drv.dataSink);
+        CoUninitialize();
+        ClearFlag(drv, ComInit);
+    }
+    // No further call is made to the server, neither Unadvise nor Release.
+    drv.server = nullptr;
+    drv.serverPoints = nullptr;
+    drv.shutdownPoint = nullptr;
+    drv.itemMgt = nullptr;
+    drv.syncIo = nullptr;
+    drv.asyncIo = nullptr;
+    drv.groupPoints = nullptr;
+    drv.dataPoint = nullptr;
+}
+
+void DropConnection(OpcDriver& drv)
+{
+    if (!WorkerOrphaned(drv) && !HasFlag(drv, ThreadMode)) {
+        LeaveDeadServer(drv);
+        return;
+    }
+    // The interfaces are the worker's: with ServerDown set it leaves the server itself on its way out.
+    StopWorker(drv, kWorkerStopWaitMs);
+    ClearFlag(drv, ThreadMode);
+    // A worker the host gave up on may still write its batch; the record's last holder releases it.
+    if (WorkerOrphaned(drv)) return;
+    ReleaseSyncReadBatch(drv);
+    ReleaseSyncWriteBatch(drv);
+}
+
+void OnServerShutdown(OpcDriver& drv)
+{
+    if (!IsServerDown(drv)) return;
+    DropConnection(drv);
+    EndOutstandingBatch(drv, ReadActive, ReadAgain, MsgNotifyRead);
+    EndOutstandingBatch(drv, WriteActive, WriteAgain, MsgNotifyWrite);
+}

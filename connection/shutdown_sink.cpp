@@ -1,0 +1,66 @@
+// ShutdownSinkObject: the driver's IOPCShutdown. The server calls it in the apartment that advised it
+// (the host's thread in asynchronous mode, the worker in synchronous mode), so it only marks the instance
+// and posts; the real work happens in the host's thread through the window.
+
+#include "connection/sink_objects.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "opcda.h"
+
+#include "connection/message_window.h"
+#include "connection/sink_unknown.h"
+#include "driver/opc_driver.h"
+
+// Slot order of IOPCShutdown: IUnknown's three, then ShutdownRequest.
+struct ShutdownSinkVtbl {
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(ShutdownSinkObject*, REFIID, void**);
+    ULONG(STDMETHODCALLTYPE* AddRef)(ShutdownSinkObject*);
+    ULONG(STDMETHODCALLTYPE* Release)(ShutdownSinkObject*);
+    HRESULT(STDMETHODCALLTYPE* ShutdownRequest)(ShutdownSinkObject*, LPCWSTR);
+};
+
+namespace {
+
+HRESULT STDMETHODCALLTYPE ShutdownSink_QueryInterface(ShutdownSinkObject* self, REFIID iid, void** out)
+{
+    return SinkQueryInterface(self, iid, out, IID_IOPCShutdown);
+}
+
+ULONG STDMETHODCALLTYPE ShutdownSink_AddRef(ShutdownSinkObject* self)
+{
+    return SinkAddRef(self);
+}
+
+ULONG STDMETHODCALLTYPE ShutdownSink_Release(ShutdownSinkObject* self)
+{
+    return SinkRelease(self);
+}
+
+HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self, LPCWSTR)
+{
+    // The owner is cleared at Done and when the host gives up on a worker: after that nothing of this
+    // instance reacts any more.
+    OpcDriver* owner = self->owner.load();
+    if (owner != nullptr) {
+        SetFlag(*owner, ServerDown);
+        PostToWindow(*owner, MsgServerShutdown);
+    }
+    return S_OK;
+}
+
+} // namespace
+
+const ShutdownSinkVtbl kShutdownSinkVtbl = {ShutdownSink_QueryInterface, ShutdownSink_AddRef,
+                                            ShutdownSink_Release, ShutdownSink_ShutdownRequest};
+
+IUnknown* SinkUnknown(ShutdownSinkObject& sink)
+{
+    return reinterpret_cast<IUnknown*>(&sink);
+}
+
+void DisconnectSink(ShutdownSinkObject& sink)
+{
+    CoDisconnectObject(SinkUnknown(sink), 0);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The worker thread of synchronous mode: it owns the connection (its own single-threaded apartment, every
+// interface of the server and the group) and performs one blocking IOPCSyncIO call per batch handed to it.
+//
+// Hand-off contract with the read and write cycles (all of it without locks):
+// 1. The host's thread fills a batch only while its direction is not active (ReadActive/WriteActive):
+//    syncReadCount, syncReadHandles, syncReadChannels (its own blocks) with syncReadStates and
+//    syncReadErrors null; or syncWriteCount, syncWriteHandles, syncWriteChannels, syncWriteValues with
+//    syncWriteErrors null. It sets the direction's Active flag, then readEvent or writeEvent (SetEvent is
+//    the barrier that publishes the batch). A worker that has ended (WorkerAlive false) never answers:
+//    the batch then fails at once.
+// 2. Between the event and the completion message the batch's fields belong to the worker. It calls
+//    IOPCSyncIO::Read (OPC_DS_DEVICE when updateRateMs is 86400000, else OPC_DS_CACHE) or ::Write,
+//    stores the HRESULT in syncReadResult/syncWriteResult and the returned arrays in
+//    syncReadStates/syncReadErrors or syncWriteErrors (null when the server returned none), makes an
+//    interlocked store and posts MsgSyncReadDone (1027) or MsgSyncWriteDone (1028), whatever the result.
+// 3. SyncReadComplete/SyncWriteComplete begin with AcquireSyncResults, the matching interlocked read;
+//    then the batch is the host's again, which judges it and releases it (ReleaseSyncReadBatch/
+//    ReleaseSyncWriteBatch). Nothing is posted once the instance's window is gone (after Done).
+// One wake-up serves a pending read before a pending write; a stop signalled together with them ends the
+// worker without serving them. At most one batch of each direction is outstanding.
+
+#include <cstdint>
+
+#include <windows.h>
+
+struct OpcDriver;
+
+// The longest wait of the host's thread for the worker to end, at Done and at a server shutdown.
+constexpr std::uint32_t kWorkerStopWaitMs = 30000;
+// The wait for a starting worker is bounded too: its connection's own limits (the pause before the
+// first status query and the wait for a running server) plus this margin for the calls themselves.
+constexpr std::uint32_t kWorkerStartMarginMs = 30000;
+
+enum class ConnectOutcome {
+    Connected, // the connection is made and ready for batches
+    Failed,    // no connection: the reason is in lastError
+    TimedOut,  // a worker did not answer in time; it was left to end on its own and lastError is not read
+};
+
+// Sets ThreadMode and starts the worker, waiting until it is ready or has ended. A worker that ended
+// before it was ready has released what it acquired and left its reason in lastError; its handles are
+// closed here. A worker that could not be started at all leaves "Cannot start worker thread".
+ConnectOutcome StartWorker(OpcDriver& drv);
+// The worker thread's function; its argument is the instance, on which it holds a reference until its
+// last instruction, and it ends through FreeLibraryAndExitThread so that the module stays loaded until then.
+DWORD WINAPI WorkerMain(void* driver);
+// Sets the stop event and waits at most timeoutMs for the worker to end, then closes its handles. A
+// worker still running then (blocked in a call to a hung server) is left to end on its own: it closes
+// its own events and lets go of the record, which from then on only it writes to. Nothing without a worker.
+void StopWorker(OpcDriver& drv, std::uint32_t timeoutMs);
+// True once the host gave up on this instance's worker: from then on the connection fields, the
+// synchronous batches and the worker's events are the worker's alone.
+bool WorkerOrphaned(const OpcDriver& drv);
+
+// True while the worker thread runs; a failed wait on its handle counts as ended.
+bool WorkerAlive(const OpcDriver& drv);
+// The host's side of the hand-back (contract step 3).
+void AcquireSyncResults(const OpcDriver& drv);
