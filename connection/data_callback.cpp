@@ -31,21 +31,6 @@ struct DataCallbackVtbl {
 
 namespace {
 
-HRESULT STDMETHODCALLTYPE DataCallback_QueryInterface(DataCallbackObject* self, REFIID iid, void** out)
-{
-    return SinkQueryInterface(self, iid, out, IID_IOPCDataCallback);
-}
-
-ULONG STDMETHODCALLTYPE DataCallback_AddRef(DataCallbackObject* self)
-{
-    return SinkAddRef(self);
-}
-
-ULONG STDMETHODCALLTYPE DataCallback_Release(DataCallbackObject* self)
-{
-    return SinkRelease(self);
-}
-
 // Values reach the channels only through explicit reads; the arrays belong to the stub.
 HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, HRESULT,
                                                     DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*, HRESULT*)
@@ -81,9 +66,12 @@ HRESULT STDMETHODCALLTYPE DataCallback_OnCancelComplete(DataCallbackObject*, DWO
 
 } // namespace
 
-const DataCallbackVtbl kDataCallbackVtbl = {DataCallback_QueryInterface,  DataCallback_AddRef,
-                                            DataCallback_Release,         DataCallback_OnDataChange,
-                                            DataCallback_OnReadComplete,  DataCallback_OnWriteComplete,
+const DataCallbackVtbl kDataCallbackVtbl = {SinkQueryInterface<DataCallbackObject, &IID_IOPCDataCallback>,
+                                            SinkAddRef<DataCallbackObject>,
+                                            SinkRelease<DataCallbackObject>,
+                                            DataCallback_OnDataChange,
+                                            DataCallback_OnReadComplete,
+                                            DataCallback_OnWriteComplete,
                                             DataCallback_OnCancelComplete};
 
 IUnknown* SinkUnknown(DataCallbackObject& sink)

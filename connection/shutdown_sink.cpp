@@ -23,21 +23,6 @@ struct ShutdownSinkVtbl {
 
 namespace {
 
-HRESULT STDMETHODCALLTYPE ShutdownSink_QueryInterface(ShutdownSinkObject* self, REFIID iid, void** out)
-{
-    return SinkQueryInterface(self, iid, out, IID_IOPCShutdown);
-}
-
-ULONG STDMETHODCALLTYPE ShutdownSink_AddRef(ShutdownSinkObject* self)
-{
-    return SinkAddRef(self);
-}
-
-ULONG STDMETHODCALLTYPE ShutdownSink_Release(ShutdownSinkObject* self)
-{
-    return SinkRelease(self);
-}
-
 HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self, LPCWSTR)
 {
     // The owner is cleared at Done and when the host gives up on a worker: after that nothing of this
@@ -52,8 +37,9 @@ HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self,
 
 } // namespace
 
-const ShutdownSinkVtbl kShutdownSinkVtbl = {ShutdownSink_QueryInterface, ShutdownSink_AddRef,
-                                            ShutdownSink_Release, ShutdownSink_ShutdownRequest};
+const ShutdownSinkVtbl kShutdownSinkVtbl = {SinkQueryInterface<ShutdownSinkObject, &IID_IOPCShutdown>,
+                                            SinkAddRef<ShutdownSinkObject>, SinkRelease<ShutdownSinkObject>,
+                                            ShutdownSink_ShutdownRequest};
 
 IUnknown* SinkUnknown(ShutdownSinkObject& sink)
 {

@@ -1,0 +1,53 @@
+#include "tests/unit/connection/connection_test_support.h"
+
+#include <string>
+
+#include "connection/lifecycle.h"
+
+namespace {
+
+// Unit tests link the driver into the test program: its module handle stands for the DLL's.
+class ModuleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { RecordModuleInstance(GetModuleHandleW(nullptr)); }
+};
+
+const ::testing::Environment* const moduleEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
+
+} // namespace
+
+void DriverRecordTest::SetUp()
+{
+    LeakCheckedTest::SetUp();
+    drv = MakeDriverRecord();
+    ASSERT_NE(drv, nullptr);
+}
+
+void DriverRecordTest::TearDown()
+{
+    FreeDriverRecord(drv);
+    LeakCheckedTest::TearDown();
+}
+
+void DriverRecordTest::AddTestChannel(std::uint32_t first, std::uint32_t count)
+{
+    std::wstring itemId = L"item" + std::to_wstring(first);
+    ASSERT_TRUE(AddChannel(drv->channels, first, count, itemId.c_str()));
+}
+
+bool TakePosted(HWND window, std::uint32_t message)
+{
+    MSG msg;
+    return PeekMessageW(&msg, window, message, message, PM_REMOVE) != FALSE;
+}
+
+int CountPosted(HWND window, std::uint32_t message)
+{
+    int count = 0;
+    while (TakePosted(window, message))
+        ++count;
+    for (int i = 0; i < count; ++i)
+        PostMessageW(window, message, 0, 0);
+    return count;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// What the connection's unit tests share: a record made as MakeDriver makes it, channels, a window of the
+// driver's class, and a look at the messages posted to it.
+
+#include <cstdint>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "driver/opc_driver.h"
+#include "tests/unit/hostrt/leak_check.h"
+
+// A record from MakeDriverRecord, given back with FreeDriverRecord (which runs Done first).
+class DriverRecordTest : public LeakCheckedTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Adds a scalar (count 0) or range channel with the ItemId "item<first>".
+    void AddTestChannel(std::uint32_t first, std::uint32_t count = 0);
+
+    OpcDriver* drv = nullptr;
+};
+
+// True (and removed from the queue) when message is waiting for window.
+bool TakePosted(HWND window, std::uint32_t message);
+// How many of message are waiting for window; they stay queued.
+int CountPosted(HWND window, std::uint32_t message);

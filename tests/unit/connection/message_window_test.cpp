@@ -1,0 +1,177 @@
+// The hidden window of an instance, its class, and the shutdown notice handled through it.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "connection/lifecycle.h"
+#include "connection/message_window.h"
+#include "connection/server_shutdown.h"
+#include "tests/support/fake_opc.h"
+#include "tests/unit/connection/connection_test_support.h"
+
+namespace {
+
+constexpr char kClassName[] = "Orvex OPC client driver window class";
+
+class MessageWindow : public DriverRecordTest {
+protected:
+    void SetUp() override
+    {
+        DriverRecordTest::SetUp();
+        ASSERT_TRUE(CreateDriverWindow(*drv));
+    }
+
+    // Every connection pointer of the instance, pointing at fakes whose references are counted.
+    void HoldFakeConnection()
+    {
+        drv->server = &server;
+        drv->serverPoints = &server;
+        drv->shutdownPoint = &server.shutdownPoint;
+        drv->itemMgt = &server.group;
+        drv->asyncIo = &server.group;
+        drv->groupPoints = &server.group;
+        drv->dataPoint = &server.group.dataPoint;
+        SetFlag(*drv, ShutdownAdvised | DataAdvised);
+    }
+
+    void ExpectConnectionDropped()
+    {
+        EXPECT_EQ(drv->server, nullptr);
+        EXPECT_EQ(drv->serverPoints, nullptr);
+        EXPECT_EQ(drv->shutdownPoint, nullptr);
+        EXPECT_EQ(drv->itemMgt, nullptr);
+        EXPECT_EQ(drv->asyncIo, nullptr);
+        EXPECT_EQ(drv->groupPoints, nullptr);
+        EXPECT_EQ(drv->dataPoint, nullptr);
+        // The server is going away: nothing is called on it, not even Release.
+        EXPECT_EQ(server.refs, 0);
+        EXPECT_EQ(server.group.refs, 0);
+        EXPECT_EQ(server.shutdownPoint.unadviseCalls, 0);
+        EXPECT_EQ(server.group.dataPoint.unadviseCalls, 0);
+    }
+
+    FakeServer server;
+};
+
+TEST_F(MessageWindow, IsAHiddenTopLevelWindowTitledWithTwoBlanksThatKnowsItsInstance)
+{
+    EXPECT_EQ(GetParent(drv->window), nullptr);
+    EXPECT_EQ(GetAncestor(drv->window, GA_PARENT), GetDesktopWindow());
+    EXPECT_FALSE(IsWindowVisible(drv->window));
+    char title[8] = {};
+    EXPECT_EQ(GetWindowTextA(drv->window, title, sizeof title), 2);
+    EXPECT_STREQ(title, "  ");
+    EXPECT_EQ(GetWindowLongA(drv->window, GWL_USERDATA), reinterpret_cast<LONG>(drv));
+}
+
+TEST_F(MessageWindow, TwoInstancesShareOneClass)
+{
+    OpcDriver* other = MakeDriverRecord();
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(CreateDriverWindow(*other));
+    EXPECT_NE(other->window, drv->window);
+    EXPECT_EQ(GetClassLongA(other->window, GCW_ATOM), GetClassLongA(drv->window, GCW_ATOM));
+    char name[64] = {};
+    GetClassNameA(drv->window, name, sizeof name);
+    EXPECT_STREQ(name, kClassName);
+    FreeDriverRecord(other);
+}
+
+TEST_F(MessageWindow, DestroyTakesTheWindowAndIsSafeToRepeat)
+{
+    HWND window = drv->window;
+    DestroyDriverWindow(*drv);
+    EXPECT_EQ(drv->window, nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    DestroyDriverWindow(*drv);
+    EXPECT_FALSE(PostToWindow(*drv, MsgIssueRead)) << "nothing is posted once the window is gone";
+}
+
+TEST_F(MessageWindow, AStrayShutdownMessageChangesNothing)
+{
+    HoldFakeConnection();
+    std::uint32_t flagsBefore = drv->flags.load();
+    SendMessageA(drv->window, MsgServerShutdown, 0, 0);
+    EXPECT_EQ(drv->flags.load(), flagsBefore);
+    EXPECT_EQ(drv->server, &server) << "a foreign 1029 must not leave the instance half dead";
+    EXPECT_EQ(drv->dataPoint, &server.group.dataPoint);
+    drv->server = nullptr;
+    drv->serverPoints = nullptr;
+    drv->shutdownPoint = nullptr;
+    drv->itemMgt = nullptr;
+    drv->asyncIo = nullptr;
+    drv->groupPoints = nullptr;
+    drv->dataPoint = nullptr;
+}
+
+TEST_F(MessageWindow, ShutdownInAsynchronousModeDropsEveryPointerAndEndsTheHostsComInitialisation)
+{
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    SetFlag(*drv, ComInit);
+    HoldFakeConnection();
+    SetFlag(*drv, ServerDown);
+    SendMessageA(drv->window, MsgServerShutdown, 0, 0);
+    ExpectConnectionDropped();
+    EXPECT_FALSE(HasFlag(*drv, ComInit));
+    // The driver's CoUninitialize balanced the one above: a new CoInitialize starts a fresh apartment.
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
+}
+
+TEST_F(MessageWindow, ShutdownNotifiesOncePerOutstandingDirection)
+{
+    SetFlag(*drv, ServerDown | ReadActive | ReadAgain | WriteActive);
+    OnServerShutdown(*drv);
+    EXPECT_FALSE(HasFlag(*drv, ReadActive | ReadAgain | WriteActive | WriteAgain));
+    EXPECT_TRUE(TakePosted(drv->window, MsgNotifyRead));
+    EXPECT_TRUE(TakePosted(drv->window, MsgNotifyWrite));
+    OnServerShutdown(*drv);
+    EXPECT_FALSE(TakePosted(drv->window, MsgNotifyRead)) << "a second notice is harmless";
+    EXPECT_FALSE(TakePosted(drv->window, MsgNotifyWrite));
+}
+
+TEST_F(MessageWindow, ShutdownWithoutOutstandingBatchesNotifiesNobody)
+{
+    SetFlag(*drv, ServerDown | WriteActive);
+    OnServerShutdown(*drv);
+    EXPECT_FALSE(TakePosted(drv->window, MsgNotifyRead));
+    EXPECT_TRUE(TakePosted(drv->window, MsgNotifyWrite));
+}
+
+TEST_F(MessageWindow, DoneAfterAnUnhandledShutdownNoticeDropsTheConnectionWithoutCallingTheServer)
+{
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    SetFlag(*drv, ComInit);
+    HoldFakeConnection();
+    SetFlag(*drv, ServerDown | ReadActive);
+    Done(*drv);
+    ExpectConnectionDropped();
+    EXPECT_EQ(drv->window, nullptr);
+    EXPECT_EQ(drv->channels.Count, 0u);
+}
+
+class WindowClassTaken : public DriverRecordTest {};
+
+TEST_F(WindowClassTaken, InitFailsWithAClearTextWhenNoWindowCanBeMade)
+{
+    // Another registration of the class name for this module makes the driver's own fail.
+    UnregisterWindowClass();
+    WNDCLASSA foreign{};
+    foreign.lpfnWndProc = DefWindowProcA;
+    foreign.hInstance = GetModuleHandleW(nullptr);
+    foreign.lpszClassName = kClassName;
+    ASSERT_NE(RegisterClassA(&foreign), 0);
+
+    wchar_t err[128] = L"sentinel";
+    EXPECT_FALSE(Init(*drv, 259, L"unused.par", 127, err, 0, nullptr));
+    EXPECT_STREQ(err, L"Cannot create driver window");
+    EXPECT_EQ(drv->window, nullptr);
+
+    // The failed registration is not remembered: once the name is free, the next instance gets a window.
+    ASSERT_TRUE(UnregisterClassA(kClassName, GetModuleHandleW(nullptr)));
+    EXPECT_TRUE(CreateDriverWindow(*drv));
+}
+
+} // namespace
