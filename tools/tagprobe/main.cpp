@@ -1,63 +1,58 @@
 // tagprobe: tries a driver configuration the way the runtime would run it, from the command line.
 // It loads tagport.dll from its own folder with LoadLibraryW and calls the exports by name.
-
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include "tools/tagprobe/commands.h"
+#include "tools/tagprobe/exit_codes.h"
+#include "tools/tagprobe/options.h"
+#include "tools/tagprobe/output.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitInitFailed = 2;
-constexpr int kExitUsage = 3;
-
-int Usage()
+// The arguments as UTF-16, so that file names and text values keep every character.
+std::vector<std::wstring> WideArguments()
 {
-    std::fprintf(stderr, "usage: tagprobe version\n");
-    return kExitUsage;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> args;
+    for (int i = 1; argv != nullptr && i < count; ++i)
+        args.emplace_back(argv[i]);
+    LocalFree(argv);
+    return args;
 }
 
-HMODULE LoadDriver()
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    while (length > 0 && path[length - 1] != L'\\' && path[length - 1] != L'/') --length;
-    path[length] = 0;
-    if (length + 12 > MAX_PATH) return nullptr;
-    std::wcscat(path, L"tagport.dll");
-    return LoadLibraryW(path);
-}
+struct CommandRunner {
+    Command command;
+    int (*run)(const ProbeOptions&);
+};
 
-int Version()
+constexpr CommandRunner kCommands[] = {
+    {Command::Version, RunVersion}, {Command::Check, RunCheck}, {Command::Read, RunRead},
+    {Command::Write, RunWrite},     {Command::Watch, RunWatch}, {Command::Browse, RunBrowse},
+};
+
+int Help(bool asked)
 {
-    HMODULE driver = LoadDriver();
-    if (driver == nullptr) {
-        std::fprintf(stderr, "tagprobe: cannot load tagport.dll (error %lu)\n", GetLastError());
-        return kExitInitFailed;
-    }
-    auto version = reinterpret_cast<std::uint32_t(__cdecl*)()>(
-        reinterpret_cast<void*>(GetProcAddress(driver, "Version")));
-    auto info = reinterpret_cast<void(__cdecl*)(std::uint32_t, char*)>(
-        reinterpret_cast<void*>(GetProcAddress(driver, "GetDriverInfo")));
-    if (version == nullptr || info == nullptr) {
-        std::fprintf(stderr, "tagprobe: tagport.dll lacks the Version or GetDriverInfo export\n");
-        FreeLibrary(driver);
-        return kExitInitFailed;
-    }
-    char name[256] = {};
-    info(255, name);
-    std::uint32_t word = version();
-    std::printf("driver:  %s\nversion: %u.%u (0x%05X)\n", name, word >> 16, word & 0xFFFF, word);
-    FreeLibrary(driver);
-    return kExitOk;
+    for (const auto& line : UsageLines())
+        asked ? PrintLine(line) : PrintErrorLine(line);
+    return asked ? ExitOk : ExitUsage;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
-    if (argc == 2 && std::strcmp(argv[1], "version") == 0) return Version();
-    return Usage();
+    ProbeOptions options;
+    std::wstring error;
+    if (!ParseOptions(WideArguments(), options, error)) {
+        PrintError(error);
+        return Help(false);
+    }
+    for (const auto& entry : kCommands)
+        if (entry.command == options.command) return entry.run(options);
+    return Help(true);
 }

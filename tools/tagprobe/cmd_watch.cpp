@@ -1,0 +1,72 @@
+// tagprobe watch: read batches every --interval ms, printing the channels whose status, value or
+// quality changed, until --count batches have run or Ctrl+C.
+#include "tools/tagprobe/commands.h"
+#include "tools/tagprobe/exit_codes.h"
+#include "tools/tagprobe/interrupt.h"
+#include "tools/tagprobe/output.h"
+#include "tools/tagprobe/probe_run.h"
+#include "tools/tagprobe/read_setup.h"
+#include "tools/tagprobe/report_tables.h"
+
+namespace {
+
+// What counts as a change: everything but the timestamp, which a live server renews on every read.
+std::vector<std::wstring> ChangeKey(const std::vector<std::wstring>& cells)
+{
+    std::vector<std::wstring> key = cells;
+    key.erase(key.begin() + kTimestampColumn);
+    return key;
+}
+
+int Watch(ProbeRun& run, const ProbeOptions& options, const std::vector<ReadRequest>& requests)
+{
+    HANDLE interrupt = InterruptEvent();
+    std::vector<std::vector<std::wstring>> last(requests.size());
+    int code = ExitOk;
+    std::uint32_t batch = 0;
+    std::uint32_t changes = 0;
+    ULONGLONG start = GetTickCount64();
+    bool going = true;
+    while (going && (options.count == 0 || batch < options.count)) {
+        ULONGLONG begun = GetTickCount64();
+        std::vector<ChannelReading> readings;
+        BatchEnd end = RunReadBatch(run.session, requests, options.timeoutMs, interrupt, readings);
+        ++batch;
+        TextTable table{ReadingHeaders(), {}};
+        for (std::size_t i = 0; i < readings.size(); ++i) {
+            std::vector<std::wstring> cells = ReadingCells(readings[i], run.listing);
+            if (batch > 1 && ChangeKey(cells) == ChangeKey(last[i])) continue;
+            last[i] = cells;
+            table.rows.push_back(cells);
+        }
+        changes += batch > 1 ? static_cast<std::uint32_t>(table.rows.size()) : 0;
+        if (!table.rows.empty()) {
+            PrintLine(L"batch " + std::to_wstring(batch) + L" at +" + std::to_wstring(begun - start) +
+                      L" ms:");
+            PrintTable(table);
+        }
+        ReportBatchEnd(end, L"read", options.timeoutMs);
+        code = WorseExit(code, ReadVerdict(readings, end));
+        going = end != BatchEnd::Interrupted;
+        if (going && (options.count == 0 || batch < options.count)) {
+            ULONGLONG spent = GetTickCount64() - begun;
+            if (spent < options.intervalMs)
+                going = PauseWithMessages(static_cast<std::uint32_t>(options.intervalMs - spent), interrupt);
+        }
+    }
+    PrintLine(L"watch: " + std::to_wstring(batch) + L" batches, " + std::to_wstring(changes) + L" changes" +
+              (going ? L"" : L", stopped by Ctrl+C"));
+    return code;
+}
+
+} // namespace
+
+int RunWatch(const ProbeOptions& options)
+{
+    ProbeRun run;
+    std::vector<ReadRequest> requests;
+    int code = OpenReadRun(options, run, requests);
+    if (code == ExitOk) code = Watch(run, options, requests);
+    CloseRun(run);
+    return code;
+}

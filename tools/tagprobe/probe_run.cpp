@@ -1,0 +1,53 @@
+#include "tools/tagprobe/probe_run.h"
+
+#include <objbase.h>
+
+#include "tools/tagprobe/exit_codes.h"
+#include "tools/tagprobe/output.h"
+#include "tools/tagprobe/trace_tap.h"
+
+int OpenRun(const ProbeOptions& options, ProbeRun& run)
+{
+    std::wstring error;
+    if (!LoadDriverLibrary(options.wide, run.lib, error)) {
+        PrintError(error);
+        return ExitInitFailed;
+    }
+    // The runtime's thread is a single-threaded apartment; the driver's own CoInitialize then only
+    // counts up, and tagprobe's look at the server shares the apartment.
+    run.comInitialized = SUCCEEDED(CoInitialize(nullptr));
+    if (options.trace) run.tracing = StartTraceTap();
+    if (!StartSession(run.lib, options.file, run.session, error)) {
+        PrintLine(L"Init failed: " + error);
+        return ExitInitFailed;
+    }
+    if (!ReadParamListing(options.file, run.listing, error)) {
+        PrintError(L"Init succeeded, but tagprobe cannot list the parameter file: " + error);
+        return ExitInitFailed;
+    }
+    if (options.trace && !run.listing.debug)
+        PrintLine(L"note: the parameter file does not set debug = true in [server], so the driver writes no "
+                  L"trace lines");
+    return ExitOk;
+}
+
+void CloseRun(ProbeRun& run)
+{
+    EndSession(run.session);
+    if (run.tracing) StopTraceTap();
+    run.tracing = false;
+    if (run.comInitialized) CoUninitialize();
+    run.comInitialized = false;
+    UnloadDriverLibrary(run.lib);
+}
+
+std::wstring DriverLine(const ProbeRun& run)
+{
+    return DriverDescription(run.lib) + (run.lib.wide ? L", W exports" : L", ANSI exports");
+}
+
+void PrintInitLine(const ProbeRun& run)
+{
+    PrintLine(L"Init succeeded: " + DriverLine(run) + L"; the file asks for " +
+              (run.listing.synchronous ? L"synchronous" : L"asynchronous") + L" mode");
+}

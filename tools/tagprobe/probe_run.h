@@ -1,0 +1,30 @@
+#pragma once
+// What every command on a parameter file shares: the DLL of the chosen family, COM in this thread,
+// the trace tap, the driver instance after Init, and tagprobe's own listing of the file.
+
+#include <string>
+
+#include "tools/tagprobe/driver_library.h"
+#include "tools/tagprobe/driver_session.h"
+#include "tools/tagprobe/options.h"
+#include "tools/tagprobe/param_listing.h"
+
+struct ProbeRun {
+    DriverLibrary lib{};
+    DriverSession session{};
+    ParamListing listing{};
+    bool comInitialized = false;
+    bool tracing = false;
+};
+
+// Loads the DLL, calls Init on the parameter file and reads the listing; prints what failed. ExitOk
+// when the driver is ready, else the exit code to end with. CloseRun is owed in every case.
+int OpenRun(const ProbeOptions& options, ProbeRun& run);
+// Done, DisposeDriver, the trace tap, COM and the DLL, in that order; safe to repeat.
+void CloseRun(ProbeRun& run);
+
+// "Orvex OPC Client Driver 3.1, ANSI exports".
+std::wstring DriverLine(const ProbeRun& run);
+// Prints the line that opens the output of a command after a successful Init: the driver, the family
+// and the mode that the file asks for.
+void PrintInitLine(const ProbeRun& run);

@@ -1,0 +1,93 @@
+#include "tools/tagprobe/starter_file.h"
+
+#include <objbase.h>
+
+#include "config/channel_table.h"
+#include "tools/tagprobe/result_text.h"
+#include "tools/tagprobe/type_names.h"
+
+namespace {
+
+// The reader trims blanks around a value, so an ItemId that starts or ends with one cannot be written.
+bool FitsParameterFile(const std::wstring& itemId)
+{
+    if (itemId.empty() || itemId.size() > kItemIdMax) return false;
+    if (itemId.front() == L' ' || itemId.front() == L'\t' || itemId.back() == L' ' || itemId.back() == L'\t')
+        return false;
+    return itemId.find_first_of(L"\r\n") == std::wstring::npos;
+}
+
+std::wstring ChannelLine(std::uint32_t& next, const std::wstring& itemId, const ItemFacts& facts)
+{
+    std::wstring about = L"; " + VarTypeName(facts.canonical) + L", " + AccessText(facts.access);
+    if ((facts.canonical & VT_ARRAY) == 0) return about + L"\r\n" + std::to_wstring(next++) + L" = " + itemId;
+    if (facts.elements == 0)
+        return about + L", element count unknown: give it a range FIRST-LAST yourself\r\n; ? = " + itemId;
+    std::uint32_t first = next;
+    next += facts.elements;
+    return about + L", " + std::to_wstring(facts.elements) + L" elements\r\n" + std::to_wstring(first) +
+           L"-" + std::to_wstring(next - 1) + L" = " + itemId;
+}
+
+} // namespace
+
+std::wstring ClsidText(const GUID& clsid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(clsid, text, 40);
+    return text;
+}
+
+std::wstring StarterFileText(const GUID& clsid, const std::wstring& host,
+                             const std::vector<std::wstring>& itemIds, const std::vector<ItemFacts>& items)
+{
+    std::wstring text = L"; Starter parameter file written by tagprobe browse.\r\n"
+                        L"; Check the channel numbers and delete the items the runtime does not need.\r\n"
+                        L"[server]\r\nCLSID = " +
+                        ClsidText(clsid) + L"\r\n";
+    if (!host.empty()) text += L"host = " + host + L"\r\n";
+    text += L"\r\n[channels]\r\n";
+    std::uint32_t next = 1;
+    for (std::size_t i = 0; i < itemIds.size() && i < items.size(); ++i) {
+        if (items[i].error != S_OK)
+            text += L"; refused by the server (" + ResultText(items[i].error) + L"): " + itemIds[i];
+        else if (!FitsParameterFile(itemIds[i]))
+            text +=
+                L"; cannot be written in a parameter file (blanks at an end, a line break, or too long): " +
+                itemIds[i];
+        else
+            text += ChannelLine(next, itemIds[i], items[i]);
+        text += L"\r\n";
+    }
+    return text;
+}
+
+bool WriteNewTextFile(const std::wstring& path, const std::wstring& text, std::wstring& error)
+{
+    bool ascii = true;
+    for (wchar_t ch : text)
+        ascii = ascii && ch < 0x80;
+    std::string bytes = ascii ? std::string() : std::string("\xEF\xBB\xBF");
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    std::size_t start = bytes.size();
+    bytes.resize(start + static_cast<std::size_t>(length > 0 ? length : 0));
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[start], length,
+                            nullptr, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        error = code == ERROR_FILE_EXISTS
+                    ? path + L" exists already; tagprobe never overwrites a parameter file"
+                    : L"cannot create " + path + L" (Windows error " + std::to_wstring(code) + L")";
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (ok && written == bytes.size()) return true;
+    error = L"cannot write " + path;
+    return false;
+}
