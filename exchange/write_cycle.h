@@ -16,8 +16,8 @@ void OutputRequestCompleted(OpcDriver& drv);
 // True when the channel's write is finished; *status then holds its outcome.
 bool OutputFinalized(OpcDriver& drv, std::uint32_t channel, std::uint32_t* status);
 
-HRESULT OnWriteComplete(OpcDriver& drv, DWORD transactionId, DWORD groupHandle, HRESULT masterError, DWORD count,
-                        const DWORD* clientHandles, const HRESULT* errors);
+HRESULT OnWriteComplete(OpcDriver& drv, DWORD transactionId, DWORD groupHandle, HRESULT masterError,
+                        DWORD count, const DWORD* clientHandles, const HRESULT* errors);
 void SyncWriteComplete(OpcDriver& drv);
 // The host's notification of a finished write batch, called from the window procedure (a posted
 // message) so that the host never runs inside the server's incoming call.

@@ -1,0 +1,92 @@
+#include "tests/unit/exchange/fake_async_io.h"
+
+#include <objbase.h>
+
+FakeAsyncIo::~FakeAsyncIo()
+{
+    for (AsyncCall& call : calls) {
+        for (VARIANT& value : call.values)
+            VariantClear(&value);
+    }
+}
+
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::QueryInterface(REFIID iid, void** out)
+{
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IOPCAsyncIO2)) return E_NOINTERFACE;
+    *out = static_cast<IOPCAsyncIO2*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE FakeAsyncIo::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&refs));
+}
+
+ULONG STDMETHODCALLTYPE FakeAsyncIo::Release()
+{
+    return static_cast<ULONG>(InterlockedDecrement(&refs));
+}
+
+HRESULT FakeAsyncIo::Answer(DWORD count, HRESULT** errors)
+{
+    ++depth;
+    if (depth > maxDepth) maxDepth = depth;
+    // A copy: a call made from inside may grow the record and move its entries.
+    const AsyncCall current = calls.back();
+    if (duringCall) duringCall(current);
+    --depth;
+    if (returnErrors && SUCCEEDED(result)) {
+        *errors = static_cast<HRESULT*>(CoTaskMemAlloc(count * sizeof(HRESULT)));
+        for (DWORD i = 0; i < count; ++i)
+            (*errors)[i] = i < itemErrors.size() ? itemErrors[i] : S_OK;
+    }
+    return result;
+}
+
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::Read(DWORD count, OPCHANDLE* handles, DWORD transactionId,
+                                            DWORD* cancelId, HRESULT** errors)
+{
+    AsyncCall call;
+    call.handles.assign(handles, handles + count);
+    call.transactionId = transactionId;
+    calls.push_back(call);
+    *cancelId = transactionId;
+    return Answer(count, errors);
+}
+
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::Write(DWORD count, OPCHANDLE* handles, VARIANT* values,
+                                             DWORD transactionId, DWORD* cancelId, HRESULT** errors)
+{
+    AsyncCall call;
+    call.isWrite = true;
+    call.handles.assign(handles, handles + count);
+    call.values.resize(count);
+    for (DWORD i = 0; i < count; ++i) {
+        VariantInit(&call.values[i]);
+        VariantCopy(&call.values[i], &values[i]);
+    }
+    call.transactionId = transactionId;
+    calls.push_back(call);
+    *cancelId = transactionId;
+    return Answer(count, errors);
+}
+
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::Refresh2(OPCDATASOURCE, DWORD, DWORD*)
+{
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::Cancel2(DWORD)
+{
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::SetEnable(BOOL)
+{
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE FakeAsyncIo::GetEnable(BOOL*)
+{
+    return E_NOTIMPL;
+}
