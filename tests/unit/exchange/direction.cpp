@@ -6,6 +6,7 @@
 
 #include "opcda.h"
 
+#include "connection/message_window.h"
 #include "exchange/read_cycle.h"
 #include "exchange/write_cycle.h"
 #include "idl/opc_constants.h"
@@ -82,6 +83,11 @@ const Direction kReading = {
     InputFinalized,
     CompleteReadItems,
     ServeSyncRead,
+    &OpcDriver::syncReadCount,
+    &OpcDriver::syncReadHandles,
+    &OpcDriver::syncReadChannels,
+    &OpcDriver::readEvent,
+    MsgSyncReadDone,
     L"IOPCAsyncIO2->Read(...)",
     L"IOPCDataCallback->OnReadComplete(...)",
     L"InputRequestCompleted: hr = S_FALSE",
@@ -101,6 +107,11 @@ const Direction kWriting = {
     OutputFinalized,
     CompleteWrite,
     ServeSyncWrite,
+    &OpcDriver::syncWriteCount,
+    &OpcDriver::syncWriteHandles,
+    &OpcDriver::syncWriteChannels,
+    &OpcDriver::writeEvent,
+    MsgSyncWriteDone,
     L"IOPCAsyncIO2->Write(...)",
     L"IOPCDataCallback->OnWriteComplete(...)",
     L"OutputRequestCompleted: hr = S_FALSE",

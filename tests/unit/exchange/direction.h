@@ -20,12 +20,18 @@ struct Direction {
     void (*fire)(OpcDriver& drv);
     bool (*finalized)(OpcDriver& drv, std::uint32_t channel, std::uint32_t* status);
     // The server's completion: one item per channel with its error; values are good I4 numbers.
-    HRESULT (*complete)
+    HRESULT(*complete)
     (OpcDriver& drv, DWORD transactionId, HRESULT masterError, const std::vector<std::uint32_t>& channels,
      const std::vector<HRESULT>& errors);
     // The worker's answer to the batch handed over: result, and per item the error (no arrays when
     // withArrays is false); then the completion message's handling.
     void (*serveSync)(OpcDriver& drv, HRESULT result, const std::vector<HRESULT>& errors, bool withArrays);
+    // The batch handed to the worker, and the event that wakes it.
+    std::uint32_t OpcDriver::*syncCount;
+    std::uint32_t* OpcDriver::*syncHandles;
+    std::uint32_t* OpcDriver::*syncChannels;
+    HANDLE OpcDriver::*event;
+    std::uint32_t syncDoneMessage;
     const wchar_t* callText;       // traced before the asynchronous call
     const wchar_t* completionText; // traced by the server's completion callback
     const wchar_t* rejectedText;
