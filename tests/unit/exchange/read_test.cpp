@@ -51,8 +51,21 @@ VARIANT I4Array(std::initializer_list<std::int32_t> numbers)
     return array;
 }
 
+// What GetInput3 left in the caller's places, each filled beforehand.
+struct Delivered {
+    HostValue value;
+    std::uint32_t quality;
+    HostTimestamp timestamp;
+};
+
 class ReadTest : public ExchangeTest {
 protected:
+    Delivered Get(std::uint32_t channel, std::uint32_t type, bool wide = false)
+    {
+        Delivered got{Asking(type), 0xDEADBEEF, FilledTimestamp()};
+        GetInput3(*drv, channel, &got.value, &got.quality, &got.timestamp, wide);
+        return got;
+    }
     // One batch of the channel, answered with item.
     void ReadOnce(std::uint32_t channel, const ReadItem& item)
     {
@@ -83,40 +96,29 @@ TEST_F(ReadTest, CompletionStoresValueQualityLevelAndUtcTimestamp)
         item.quality = row.quality;
         ReadOnce(kChA, item);
         EXPECT_EQ(ReadStatus(kChA), StatusOk);
-        HostValue value = Asking(TypeI32);
-        std::uint32_t quality = 0xDEADBEEF;
-        HostTimestamp timestamp = FilledTimestamp();
-        GetInput3(*drv, kChA, &value, &quality, &timestamp, false);
-        EXPECT_EQ(ReadPayload<std::int32_t>(value), -7);
-        EXPECT_EQ(quality, row.level);
-        EXPECT_TRUE(SameTimestamp(timestamp, kReadTime));
+        Delivered got = Get(kChA, TypeI32);
+        EXPECT_EQ(ReadPayload<std::int32_t>(got.value), -7);
+        EXPECT_EQ(got.quality, row.level);
+        EXPECT_TRUE(SameTimestamp(got.timestamp, kReadTime));
     }
 }
 
 TEST_F(ReadTest, StoredValueIsDeliveredInTheTypeTheHostAsksFor)
 {
     ReadOnce(kChA, GoodItem(kChA, -7));
-    HostValue real = Asking(TypeF64);
-    HostValue word = Asking(TypeU16);
-    std::uint32_t quality = 0;
-    HostTimestamp timestamp{};
-    GetInput3(*drv, kChA, &real, &quality, &timestamp, true);
-    EXPECT_EQ(ReadPayload<double>(real), -7.0);
-    GetInput3(*drv, kChA, &word, &quality, &timestamp, false);
-    EXPECT_EQ(ReadPayload<std::uint16_t>(word), 65529);
-    EXPECT_EQ(quality, 750u);
+    EXPECT_EQ(ReadPayload<double>(Get(kChA, TypeF64, true).value), -7.0);
+    Delivered word = Get(kChA, TypeU16);
+    EXPECT_EQ(ReadPayload<std::uint16_t>(word.value), 65529);
+    EXPECT_EQ(word.quality, 750u);
 }
 
 TEST_F(ReadTest, TypeTheValueCannotBecomeGivesQualityZeroAndStillTheTimestamp)
 {
     ReadOnce(kChA, GoodItem(kChA, 5));
-    HostValue asked = Asking(TypeBool);
-    std::uint32_t quality = 0xDEADBEEF;
-    HostTimestamp timestamp = FilledTimestamp();
-    GetInput3(*drv, kChA, &asked, &quality, &timestamp, false);
-    EXPECT_EQ(quality, 0u);
-    EXPECT_TRUE(SameTimestamp(timestamp, kReadTime));
-    EXPECT_EQ(asked.payload[0], kFill) << "a refused value writes nothing";
+    Delivered got = Get(kChA, TypeBool);
+    EXPECT_EQ(got.quality, 0u);
+    EXPECT_TRUE(SameTimestamp(got.timestamp, kReadTime));
+    EXPECT_EQ(got.value.payload[0], kFill) << "a refused value writes nothing";
 }
 
 TEST_F(ReadTest, EachNumberOfARangeGetsItsOwnElement)
@@ -124,12 +126,9 @@ TEST_F(ReadTest, EachNumberOfARangeGetsItsOwnElement)
     ReadOnce(kRangeFirst + 3, ReadItem{kRangeFirst, I4Array({10, 11, 12, 13, 14}), OPC_QUALITY_GOOD,
                                        UtcTime(2024, 5, 17, 13, 45, 30, 250), S_OK});
     for (std::uint32_t i = 0; i < kRangeCount; ++i) {
-        HostValue value = Asking(TypeI32);
-        std::uint32_t quality = 0;
-        HostTimestamp timestamp{};
-        GetInput3(*drv, kRangeFirst + i, &value, &quality, &timestamp, false);
-        EXPECT_EQ(ReadPayload<std::int32_t>(value), static_cast<std::int32_t>(10 + i));
-        EXPECT_EQ(quality, 750u);
+        Delivered got = Get(kRangeFirst + i, TypeI32);
+        EXPECT_EQ(ReadPayload<std::int32_t>(got.value), static_cast<std::int32_t>(10 + i));
+        EXPECT_EQ(got.quality, 750u);
     }
 }
 
@@ -142,11 +141,7 @@ TEST_F(ReadTest, RangeEndingAtTheLastChannelNumberIsReadAndDelivered)
     ReadOnce(0xFFFFFFFF,
              ReadItem{kFirst, I4Array({1, 2, 3}), OPC_QUALITY_GOOD, UtcTime(2024, 1, 1, 0, 0, 0, 0), S_OK});
     EXPECT_EQ(io.calls.back().handles, std::vector<DWORD>{77});
-    HostValue value = Asking(TypeI32);
-    std::uint32_t quality = 0;
-    HostTimestamp timestamp{};
-    GetInput3(*drv, 0xFFFFFFFF, &value, &quality, &timestamp, false);
-    EXPECT_EQ(ReadPayload<std::int32_t>(value), 3);
+    EXPECT_EQ(ReadPayload<std::int32_t>(Get(0xFFFFFFFF, TypeI32).value), 3);
     EXPECT_EQ(ReadStatus(0xFFFFFFFF), StatusOk);
 }
 
@@ -168,13 +163,10 @@ TEST_F(ReadTest, ValueThatCannotBeStoredFailsAndKeepsValueQualityAndTimestamp)
                   (std::vector<std::wstring>{TraceOf(L"IOPCAsyncIO2->Read(...)"),
                                              TraceOf(L"IOPCDataCallback->OnReadComplete(...)"),
                                              TraceOf(L"ItemReadComplete: VariantToValue failed", L"chA")}));
-        HostValue value = Asking(TypeI32);
-        std::uint32_t quality = 0;
-        HostTimestamp timestamp{};
-        GetInput3(*drv, kChA, &value, &quality, &timestamp, false);
-        EXPECT_EQ(ReadPayload<std::int32_t>(value), 5);
-        EXPECT_EQ(quality, 750u);
-        EXPECT_TRUE(SameTimestamp(timestamp, kReadTime));
+        Delivered got = Get(kChA, TypeI32);
+        EXPECT_EQ(ReadPayload<std::int32_t>(got.value), 5);
+        EXPECT_EQ(got.quality, 750u);
+        EXPECT_TRUE(SameTimestamp(got.timestamp, kReadTime));
     }
 }
 
@@ -185,11 +177,7 @@ TEST_F(ReadTest, FailedItemKeepsTheChannelsValue)
     failed.error = OPC_E_BADRIGHTS;
     ReadOnce(kChA, failed);
     EXPECT_EQ(ReadStatus(kChA), StatusFailed);
-    HostValue value = Asking(TypeI32);
-    std::uint32_t quality = 0;
-    HostTimestamp timestamp{};
-    GetInput3(*drv, kChA, &value, &quality, &timestamp, false);
-    EXPECT_EQ(ReadPayload<std::int32_t>(value), 5);
+    EXPECT_EQ(ReadPayload<std::int32_t>(Get(kChA, TypeI32).value), 5);
 }
 
 TEST_F(ReadTest, TimestampBeyondWhatASystemTimeHoldsIsStoredAsZero)
@@ -198,23 +186,17 @@ TEST_F(ReadTest, TimestampBeyondWhatASystemTimeHoldsIsStoredAsZero)
     item.timestamp = FILETIME{0, 0x80000000};
     ReadOnce(kChA, item);
     EXPECT_EQ(ReadStatus(kChA), StatusOk);
-    HostValue value = Asking(TypeI32);
-    std::uint32_t quality = 0;
-    HostTimestamp timestamp = FilledTimestamp();
-    GetInput3(*drv, kChA, &value, &quality, &timestamp, false);
-    EXPECT_EQ(ReadPayload<std::int32_t>(value), 9);
-    EXPECT_TRUE(SameTimestamp(timestamp, HostTimestamp{}));
+    Delivered got = Get(kChA, TypeI32);
+    EXPECT_EQ(ReadPayload<std::int32_t>(got.value), 9);
+    EXPECT_TRUE(SameTimestamp(got.timestamp, HostTimestamp{}));
 }
 
 TEST_F(ReadTest, ChannelNeverReadGivesQualityZeroAndTheZeroTimestamp)
 {
-    HostValue value = Asking(TypeI32);
-    std::uint32_t quality = 0xDEADBEEF;
-    HostTimestamp timestamp = FilledTimestamp();
-    GetInput3(*drv, kChB, &value, &quality, &timestamp, false);
-    EXPECT_EQ(quality, 0u);
-    EXPECT_TRUE(SameTimestamp(timestamp, HostTimestamp{}));
-    EXPECT_EQ(value.payload[0], kFill);
+    Delivered got = Get(kChB, TypeI32);
+    EXPECT_EQ(got.quality, 0u);
+    EXPECT_TRUE(SameTimestamp(got.timestamp, HostTimestamp{}));
+    EXPECT_EQ(got.value.payload[0], kFill);
     EXPECT_EQ(ReadStatus(kChB), StatusFailed);
 }
 
@@ -223,14 +205,10 @@ TEST_F(ReadTest, ServerDownOrUnknownChannelLeavesTheCallersPlacesAlone)
     ReadOnce(kChA, GoodItem(kChA, 5));
     for (bool down : {false, true}) {
         if (down) SetFlag(*drv, ServerDown);
-        const std::uint32_t channel = down ? kChA : kUnknown;
-        HostValue value = Asking(TypeI32);
-        std::uint32_t quality = 0xDEADBEEF;
-        HostTimestamp timestamp = FilledTimestamp();
-        GetInput3(*drv, channel, &value, &quality, &timestamp, false);
-        EXPECT_EQ(value.payload[0], kFill);
-        EXPECT_EQ(quality, 0xDEADBEEF);
-        EXPECT_TRUE(SameTimestamp(timestamp, FilledTimestamp()));
+        Delivered got = Get(down ? kChA : kUnknown, TypeI32);
+        EXPECT_EQ(got.value.payload[0], kFill);
+        EXPECT_EQ(got.quality, 0xDEADBEEF);
+        EXPECT_TRUE(SameTimestamp(got.timestamp, FilledTimestamp()));
     }
 }
 
