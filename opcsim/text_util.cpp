@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 std::string Utf8FromWide(const std::wstring& text)
 {
@@ -165,5 +166,10 @@ std::string FormatReal(double value, bool singlePrecision)
         bool same = singlePrecision ? static_cast<float>(back) == static_cast<float>(value) : back == value;
         if (same) break;
     }
+    // Whole numbers below 1e16 without an exponent: 10, not 1e+01.
+    const char* e = std::strchr(buf, 'e');
+    int exponent = e != nullptr ? std::atoi(e + 1) : -1;
+    if (exponent >= 0 && exponent < 16)
+        std::snprintf(buf, sizeof buf, "%.*g", exponent + 1 > 17 ? 17 : exponent + 1, value);
     return buf;
 }
