@@ -48,5 +48,8 @@ protected:
     std::vector<IUnknown*> held{}; // further interfaces, released before the group
 };
 
+// A call in progress when its server died.
+constexpr HRESULT RPC_S_CALL_FAILED_HR = static_cast<HRESULT>(0x800706BE);
+
 std::string Text(const VARIANT& value); // the value in scenario syntax
 std::string Dims(const VARIANT& value); // the bounds of an array value ("2,3")
