@@ -134,7 +134,8 @@ bool ParseOther(VARTYPE vt, const std::string& text, VARIANT& out)
     case VT_NULL:
         return text == "null";
     case VT_R4:
-        if (!ParseReal(text, real) || (std::abs(real) > 3.4028234663852886e38 && std::abs(real) != HUGE_VAL))
+        // Refused when it overflows the float; 3.4028235e38 is above FLT_MAX but rounds to it.
+        if (!ParseReal(text, real) || (std::isinf(static_cast<float>(real)) && !std::isinf(real)))
             return false;
         V_R4(&out) = static_cast<float>(real);
         return true;

@@ -7,6 +7,22 @@
 #include "tests/support/sim_items.h"
 #include "tests/support/wait.h"
 
+namespace {
+
+// One cache read of one item, its arrays freed.
+HRESULT ReadOnce(IOPCSyncIO* io, OPCHANDLE handle)
+{
+    OPCITEMSTATE* states = nullptr;
+    HRESULT* errors = nullptr;
+    HRESULT hr = io->Read(OPC_DS_CACHE, 1, &handle, &states, &errors);
+    if (states != nullptr) VariantClear(&states[0].vDataValue);
+    CoTaskMemFree(states);
+    CoTaskMemFree(errors);
+    return hr;
+}
+
+} // namespace
+
 class BehaviourTest : public SimSession {
 protected:
     void Start(const std::string& behaviours)
@@ -203,12 +219,7 @@ TEST_F(BehaviourTest, ShutdownNoticeAfterTheSecondSyncRead)
     ASSERT_NE(io, nullptr);
     held.push_back(io);
     for (int i = 0; i < 2; ++i) {
-        OPCITEMSTATE* states = nullptr;
-        HRESULT* errors = nullptr;
-        ASSERT_EQ(io->Read(OPC_DS_CACHE, 1, added.servers.data(), &states, &errors), S_OK);
-        VariantClear(&states[0].vDataValue);
-        CoTaskMemFree(states);
-        CoTaskMemFree(errors);
+        ASSERT_EQ(ReadOnce(io, added.servers[0]), S_OK);
         EXPECT_TRUE(shutdown.reasons.empty());
     }
     ASSERT_TRUE(WaitUntil([&] { return !shutdown.reasons.empty(); }, 5000, "ShutdownRequest"));
@@ -224,13 +235,8 @@ TEST_F(BehaviourTest, CrashInTheSecondReadFailsThatCallLikeADeadServer)
     IOPCSyncIO* io = GroupAs<IOPCSyncIO>(IID_IOPCSyncIO);
     ASSERT_NE(io, nullptr);
     held.push_back(io);
-    OPCITEMSTATE* states = nullptr;
-    HRESULT* errors = nullptr;
-    ASSERT_EQ(io->Read(OPC_DS_CACHE, 1, added.servers.data(), &states, &errors), S_OK);
-    VariantClear(&states[0].vDataValue);
-    CoTaskMemFree(states);
-    CoTaskMemFree(errors);
-    EXPECT_EQ(io->Read(OPC_DS_CACHE, 1, added.servers.data(), &states, &errors), RPC_S_CALL_FAILED_HR);
+    ASSERT_EQ(ReadOnce(io, added.servers[0]), S_OK);
+    EXPECT_EQ(ReadOnce(io, added.servers[0]), RPC_S_CALL_FAILED_HR);
     EXPECT_EQ(SimLogLines(sim, "crash ").back(), "crash SyncRead");
 }
 
