@@ -57,10 +57,10 @@ bool ParseValues(std::vector<PlannedWrite>& plan, bool wide)
     return true;
 }
 
-// Without a canonical type to go by: a truth word is bool, a whole number i32, a number f64, else text.
+// Without a canonical type to go by: a whole number is i32, a number f64, a truth word bool, else text.
 std::uint32_t GuessType(const std::wstring& text, bool wide)
 {
-    for (std::uint32_t type : {TypeBool, TypeI32, TypeF64}) {
+    for (std::uint32_t type : {TypeI32, TypeF64, TypeBool}) {
         ProbeValue probe;
         std::wstring reason;
         if (ParseValueText(text, type, wide, probe, reason)) return type;

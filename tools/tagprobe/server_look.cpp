@@ -107,6 +107,7 @@ HRESULT CreateServer(const GUID& clsid, const std::wstring& host, IOPCServer** s
 void LookAtItems(IOPCServer* server, const std::vector<std::wstring>& itemIds, bool countArrays,
                  ServerLook& look)
 {
+    look.created = S_OK; // the caller holds the server object
     look.items.assign(itemIds.size(), ItemFacts{});
     OPCHANDLE group = 0;
     DWORD revisedRate = 0;
