@@ -51,13 +51,21 @@ std::wstring BesideProgram(const wchar_t* fileName)
 ::testing::AssertionResult LoadDriverApi(DriverApi& api)
 {
     std::wstring path = BesideProgram(L"tagport.dll");
-    api.module = LoadLibraryW(path.c_str());
-    if (api.module == nullptr)
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (module == nullptr)
         return ::testing::AssertionFailure() << "LoadLibraryW(tagport.dll) failed, error " << GetLastError();
+    ::testing::AssertionResult resolved = ResolveDriverApi(module, api);
+    api.module = module;
+    return resolved;
+}
+
+::testing::AssertionResult ResolveDriverApi(HMODULE module, DriverApi& api)
+{
+    api.module = nullptr;
     std::string missing;
-    ResolveFamily(api.module, "", api.ansi, missing);
-    ResolveFamily(api.module, "W", api.wide, missing);
-    Resolve(api.module, "?Init_@tagport@@YAXXZ", api.initUnderscore, missing);
+    ResolveFamily(module, "", api.ansi, missing);
+    ResolveFamily(module, "W", api.wide, missing);
+    Resolve(module, "?Init_@tagport@@YAXXZ", api.initUnderscore, missing);
     if (!missing.empty()) return ::testing::AssertionFailure() << "export " << missing << " is missing";
     return ::testing::AssertionSuccess();
 }

@@ -58,4 +58,7 @@ std::wstring BesideProgram(const wchar_t* fileName);
 
 // Loads tagport.dll and resolves every export; fails naming the first export that is missing.
 ::testing::AssertionResult LoadDriverApi(DriverApi& api);
+// Resolves every export from a module that is already loaded (a test program that links the driver in
+// and exports its functions itself, to see the driver's own allocator); the module is not freed.
+::testing::AssertionResult ResolveDriverApi(HMODULE module, DriverApi& api);
 void UnloadDriverApi(DriverApi& api);
