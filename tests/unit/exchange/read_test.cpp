@@ -170,6 +170,34 @@ TEST_F(ReadTest, ValueThatCannotBeStoredFailsAndKeepsValueQualityAndTimestamp)
     }
 }
 
+TEST_F(ReadTest, MalformedValuesFailTheItemAndLeaveTheChannelAlone)
+{
+    ReadOnce(kRangeFirst, ReadItem{kRangeFirst, I4Array({10, 11, 12, 13, 14}), OPC_QUALITY_GOOD,
+                                   UtcTime(2024, 5, 17, 13, 45, 30, 250), S_OK});
+    ReadOnce(kChA, GoodItem(kChA, 5));
+    VARIANT wider = I4Array({1, 2, 3, 4, 5});
+    wider.vt = VT_ARRAY | VT_R8; // read as 8-byte elements, the block would be overrun
+    VARIANT nullReference;
+    VariantInit(&nullReference);
+    nullReference.vt = VT_BYREF | VT_I4;
+    nullReference.plVal = nullptr;
+    const struct {
+        const char* name;
+        std::uint32_t channel;
+        VARIANT value;
+    } rows[] = {{"array of another element width", kRangeFirst, wider},
+                {"reference without a target", kChA, nullReference}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadOnce(row.channel,
+                 ReadItem{row.channel, row.value, OPC_QUALITY_GOOD, UtcTime(2030, 1, 1, 0, 0, 0, 0), S_OK});
+        EXPECT_EQ(ReadStatus(row.channel), StatusFailed);
+        Delivered got = Get(row.channel, TypeI32);
+        EXPECT_EQ(ReadPayload<std::int32_t>(got.value), row.channel == kChA ? 5 : 10);
+        EXPECT_TRUE(SameTimestamp(got.timestamp, kReadTime));
+    }
+}
+
 TEST_F(ReadTest, FailedItemKeepsTheChannelsValue)
 {
     ReadOnce(kChA, GoodItem(kChA, 5));
