@@ -24,7 +24,7 @@ bool Allows(Command command, const std::wstring& option)
     bool drivesDriver = command == Command::Check || command == Command::Read || command == Command::Write ||
                         command == Command::Watch;
     if (option == L"--ansi" || option == L"--wide" || option == L"--trace") return drivesDriver;
-    if (option == L"--timeout") return drivesDriver;
+    if (option == L"--timeout") return drivesDriver && command != Command::Check;
     if (option == L"--as")
         return command == Command::Read || command == Command::Write || command == Command::Watch;
     if (option == L"--interval" || option == L"--count") return command == Command::Watch;

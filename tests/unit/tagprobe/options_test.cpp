@@ -93,6 +93,7 @@ TEST(ParseOptions, RefusesWithTheReason)
         {{L"browse", L"{0}", L"pc", L"more"}, L"browse takes a CLSID and at most one host name"},
         {{L"read", L"a.par", L"--interval", L"5"}, L"--interval is not an option of read"},
         {{L"check", L"a.par", L"--as", L"f64"}, L"--as is not an option of check"},
+        {{L"check", L"a.par", L"--timeout", L"5"}, L"--timeout is not an option of check"},
         {{L"browse", L"{0}", L"--wide"}, L"--wide is not an option of browse"},
         {{L"read", L"a.par", L"--bogus"}, L"--bogus is not an option of read"},
         {{L"read", L"a.par", L"--timeout"}, L"--timeout needs a value"},
