@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "opcda.h"
+#include "tools/tagprobe/com_release.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ HRESULT List(Walk& walk, OPCBROWSETYPE type, std::vector<std::wstring>& names)
     HRESULT hr = walk.browse->BrowseOPCItemIDs(type, L"", VT_EMPTY, 0, &enumerator);
     // S_FALSE: nothing of that kind here; some servers then return no enumerator at all.
     if (SUCCEEDED(hr) && enumerator != nullptr) names = DrainNames(enumerator);
-    if (enumerator != nullptr) enumerator->Release();
+    ReleaseInterface(enumerator);
     return FAILED(hr) ? hr : S_OK;
 }
 
@@ -98,6 +99,5 @@ void BrowseItems(IOPCServer* server, BrowseResult& result)
             AddLeaves(walk, names);
         }
     }
-    walk.browse->Release();
-    walk.browse = nullptr;
+    ReleaseInterface(walk.browse);
 }

@@ -4,6 +4,7 @@
 
 #include "opcda.h"
 #include "tools/tagprobe/browse_walk.h"
+#include "tools/tagprobe/com_release.h"
 #include "tools/tagprobe/commands.h"
 #include "tools/tagprobe/exit_codes.h"
 #include "tools/tagprobe/output.h"
@@ -82,8 +83,7 @@ int RunBrowse(const ProbeOptions& options)
         else
             code = Browse(server, clsid, host, options);
     }
-    if (server != nullptr) server->Release();
-    server = nullptr;
+    ReleaseInterface(server);
     if (comInitialized) CoUninitialize();
     return code;
 }

@@ -4,6 +4,7 @@
 
 #include "idl/opc_constants.h"
 #include "opcda.h"
+#include "tools/tagprobe/com_release.h"
 #include "tools/tagprobe/result_text.h"
 
 namespace {
@@ -11,12 +12,6 @@ namespace {
 constexpr wchar_t kGroupName[] = L"tagprobe";
 constexpr DWORD kInactiveRateMs = 86400000; // the rate at which nothing is ever sent
 constexpr DWORD kSystemLocale = 0x800;      // LOCALE_SYSTEM_DEFAULT
-
-template <class T> void ReleaseInterface(T*& p)
-{
-    if (p != nullptr) p->Release();
-    p = nullptr;
-}
 
 std::uint32_t ElementCount(const VARIANT& value)
 {

@@ -4,6 +4,7 @@
 
 #include "config/channel_table.h"
 #include "tools/tagprobe/result_text.h"
+#include "tools/tagprobe/text_convert.h"
 #include "tools/tagprobe/type_names.h"
 
 namespace {
@@ -67,14 +68,7 @@ bool WriteNewTextFile(const std::wstring& path, const std::wstring& text, std::w
     bool ascii = true;
     for (wchar_t ch : text)
         ascii = ascii && ch < 0x80;
-    std::string bytes = ascii ? std::string() : std::string("\xEF\xBB\xBF");
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
-    std::size_t start = bytes.size();
-    bytes.resize(start + static_cast<std::size_t>(length > 0 ? length : 0));
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[start], length,
-                            nullptr, nullptr);
+    std::string bytes = (ascii ? std::string() : std::string("\xEF\xBB\xBF")) + Utf8FromWide(text);
     HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

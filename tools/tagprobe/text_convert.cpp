@@ -24,3 +24,14 @@ bool AnsiFromWide(const std::wstring& text, std::string& ansi)
                         bytes, nullptr, &lossy);
     return !lossy;
 }
+
+std::string Utf8FromWide(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                    nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
+                            nullptr);
+    return utf8;
+}

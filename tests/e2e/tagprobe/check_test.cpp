@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "tests/e2e/tagprobe/probe_process.h"
+#include "tools/tagprobe/text_convert.h"
 #include "tests/e2e/tagprobe/sim_fixture.h"
 
 namespace {
@@ -38,7 +39,7 @@ TEST_F(CheckAgainstSim, ListsEveryChannelWithItsCanonicalTypeAndAccess)
     EXPECT_EQ(TableRows(result.out, "channel"), expected);
     EXPECT_EQ(TableRow(result.out, "fact", "Init"), (Row{"Init", "succeeded", "driver"}));
     EXPECT_EQ(TableRow(result.out, "fact", "server"),
-              (Row{"server", Utf8(sim.server.clsidText) + " on this machine", "parameter file"}));
+              (Row{"server", Utf8FromWide(sim.server.clsidText) + " on this machine", "parameter file"}));
     EXPECT_EQ(TableRow(result.out, "fact", "mode"),
               (Row{"mode", "asynchronous: the server's group offers IOPCAsyncIO2",
                    "parameter file + tagprobe's look at the server"}));
@@ -74,7 +75,7 @@ TEST_F(CheckAgainstSim, ABrokenParameterFileGivesTheDriversTextAndExitTwo)
         std::string text;
         const char* message;
     };
-    std::string clsid = Utf8(sim.server.clsidText);
+    std::string clsid = Utf8FromWide(sim.server.clsidText);
     const Broken cases[] = {
         {"[server]\r\nCLSID = " + clsid + "\r\n[channels]\r\n7x = Sim.I4\r\n",
          "Init failed: 7x: Wrong channel number in [channels] section of PAR file"},
@@ -115,7 +116,7 @@ TEST_F(CheckAgainstSim, AServerThatIsNotRegisteredIsNamedAsSuch)
     EXPECT_EQ(
         Lines(result.out),
         (std::vector<std::string>{"Init failed: Cannot create specified OPC server instance",
-                                  "tagprobe's own look at the server " + Utf8(text) +
+                                  "tagprobe's own look at the server " + Utf8FromWide(text) +
                                       ": creating the server object failed: 0x80040154 REGDB_E_CLASSNOTREG: "
                                       "the server is not registered on this machine"}));
 }

@@ -45,17 +45,6 @@ std::string Trim(const std::string& text)
 
 } // namespace
 
-std::string Utf8(const std::wstring& text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
-                            nullptr);
-    return utf8;
-}
-
 ::testing::AssertionResult RunProbe(const std::vector<std::wstring>& args, ProbeResult& result)
 {
     result = ProbeResult{};

@@ -31,6 +31,3 @@ std::vector<std::string> TableRow(const std::string& text, const std::string& fi
 
 // Whether text holds line as one whole line.
 bool HasLine(const std::string& text, const std::string& line);
-
-// UTF-8 for wide text (paths go into expected output).
-std::string Utf8(const std::wstring& text);

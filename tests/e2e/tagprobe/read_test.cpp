@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "tests/e2e/tagprobe/probe_process.h"
+#include "tools/tagprobe/text_convert.h"
 #include "tests/e2e/tagprobe/sim_fixture.h"
 
 namespace {
@@ -78,7 +79,7 @@ TEST_P(ReadAgainstSim, AskedTypesAreConvertedOrRefused)
     for (const wchar_t* type : {L"wtext", L"f64"}) {
         result = Read({L"3", L"--as", type});
         EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
-        std::string name = Utf8(type);
+        std::string name = Utf8FromWide(type);
         EXPECT_EQ(TableRow(result.out, "channel", "3"),
                   (Row{"3", "ok", "(not deliverable as " + name + ")", name, "-", kFixedTime, "Sim.BSTR"}));
     }

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "tests/e2e/tagprobe/probe_process.h"
+#include "tools/tagprobe/text_convert.h"
 #include "tests/support/sim_items.h"
 
 ::testing::AssertionResult StartSim(const std::string& behaviourLines, RunningSim& sim)
@@ -26,7 +27,7 @@ void StopSim(RunningSim& sim)
 
 std::unique_ptr<TempFile> StandardParFile(const std::wstring& clsidText, const std::string& serverLines)
 {
-    std::string text = "[server]\r\nCLSID = " + Utf8(clsidText) + "\r\n" + serverLines +
+    std::string text = "[server]\r\nCLSID = " + Utf8FromWide(clsidText) + "\r\n" + serverLines +
                        "[channels]\r\n"
                        "1 = " +
                        kSimItemI4 + "\r\n2 = " + kSimItemR8 + "\r\n3 = " + kSimItemText +

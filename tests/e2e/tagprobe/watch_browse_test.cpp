@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "tests/e2e/tagprobe/probe_process.h"
+#include "tools/tagprobe/text_convert.h"
 #include "tests/e2e/tagprobe/sim_fixture.h"
 
 namespace {
@@ -40,7 +41,7 @@ TEST_F(WatchAndBrowse, BrowseListsTheItemsWithTypesAccessAndArraySizes)
     ASSERT_TRUE(RunProbe({L"browse", sim.server.clsidText}, result));
     EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
     EXPECT_EQ(Lines(result.out)[0],
-              Utf8(sim.server.clsidText) + " on this machine: 26 items, flat address space");
+              Utf8FromWide(sim.server.clsidText) + " on this machine: 26 items, flat address space");
     EXPECT_EQ(TableRow(result.out, "item id", "Sim.R8Array"),
               (Row{"Sim.R8Array", "R8[]", "read/write", "5"}));
     EXPECT_EQ(TableRow(result.out, "item id", "Sim.I4Matrix"),
@@ -58,7 +59,7 @@ TEST_F(WatchAndBrowse, TheStarterFileOfABrowsePassesCheck)
     ProbeResult result;
     ASSERT_TRUE(RunProbe({L"browse", sim.server.clsidText, L"--par", starter}, result));
     EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
-    EXPECT_EQ(Lines(result.out).back(), "wrote the starter parameter file " + Utf8(starter));
+    EXPECT_EQ(Lines(result.out).back(), "wrote the starter parameter file " + Utf8FromWide(starter));
 
     ASSERT_TRUE(RunProbe({L"check", starter}, result));
     EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
@@ -68,8 +69,8 @@ TEST_F(WatchAndBrowse, TheStarterFileOfABrowsePassesCheck)
 
     ASSERT_TRUE(RunProbe({L"browse", sim.server.clsidText, L"--par", starter}, result));
     EXPECT_EQ(result.exitCode, 2u);
-    EXPECT_EQ(Lines(result.err).back(),
-              "tagprobe: " + Utf8(starter) + " exists already; tagprobe never overwrites a parameter file");
+    EXPECT_EQ(Lines(result.err).back(), "tagprobe: " + Utf8FromWide(starter) +
+                                            " exists already; tagprobe never overwrites a parameter file");
     DeleteFileW(starter.c_str());
 }
 
