@@ -5,7 +5,7 @@
 #include "tests/support/sim_items.h"
 #include "tests/support/wait.h"
 
-ExchangeHost* ExchangeHost::current = nullptr;
+ExchangeHost* ExchangeHost::hosts[2] = {};
 
 namespace {
 
@@ -41,7 +41,10 @@ HostValue Asking(std::uint32_t type)
                                                const std::string& behaviours)
 {
     api = &exports;
-    current = this;
+    std::uint32_t slot = hosts[0] == nullptr ? 0 : 1;
+    if (hosts[slot] != nullptr) return ::testing::AssertionFailure() << "two hosts run already";
+    hosts[slot] = this;
+    userData = kHostUserData + slot;
     ::testing::AssertionResult registered =
         RegisterSimScenario(std::string(kSimStandardItems) + behaviours, sim);
     if (!registered) return registered;
@@ -54,7 +57,7 @@ HostValue Asking(std::uint32_t type)
     std::string name = Utf8(parFile->Path());
     char err[128] = {};
     if (!api->ansi.Init(instance, static_cast<std::uint32_t>(name.size()), name.c_str(), 127, err, 0, 0,
-                        kHostUserData, Notify))
+                        userData, Notify))
         return ::testing::AssertionFailure() << "Init failed: " << err;
     return ::testing::AssertionSuccess();
 }
@@ -69,7 +72,9 @@ void ExchangeHost::Stop()
     delete parFile;
     parFile = nullptr;
     UnregisterSimScenario(sim);
-    if (current == this) current = nullptr;
+    for (ExchangeHost*& host : hosts) {
+        if (host == this) host = nullptr;
+    }
 }
 
 void ExchangeHost::RequestRead(std::initializer_list<std::uint32_t> channels)
@@ -132,7 +137,9 @@ Delivered ExchangeHost::Get(std::uint32_t channel, std::uint32_t type, bool wide
 
 void __cdecl ExchangeHost::Notify(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero)
 {
-    if (current == nullptr) return;
-    current->notes.push_back(HostNote{userData, kind, zero});
-    if (current->onNotify) current->onNotify(kind);
+    std::uint32_t slot = userData - kHostUserData;
+    ExchangeHost* host = slot < 2 ? hosts[slot] : nullptr;
+    if (host == nullptr) return;
+    host->notes.push_back(HostNote{userData, kind, zero});
+    if (host->onNotify) host->onNotify(kind);
 }

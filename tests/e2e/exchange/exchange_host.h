@@ -28,6 +28,7 @@ constexpr std::uint32_t kI1 = 1, kI2 = 2, kI4 = 3, kUI1 = 4, kUI2 = 5, kUI4 = 6,
 constexpr std::uint32_t kR8Array = 30;   // 30-34: Sim.R8Array
 constexpr std::uint32_t kTextArray = 40; // 40-42: Sim.BSTRArray
 constexpr std::uint32_t kNoChannel = 99;
+// The userData of the first host; a second host running at the same time gets the next number.
 constexpr std::uint32_t kHostUserData = 0xC0FFEE;
 // What InputFinalized/OutputFinalized give back while a channel is not finished.
 constexpr std::uint32_t kPending = 0xDEADBEEF;
@@ -78,7 +79,9 @@ public:
 
 private:
     static void __cdecl Notify(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero);
-    static ExchangeHost* current;
+    // The hosts alive now, found by their userData (kHostUserData + index).
+    static ExchangeHost* hosts[2];
+    std::uint32_t userData = 0;
     const DriverApi* api = nullptr;
     OpcDriver* instance = nullptr;
     SimServer sim{};
