@@ -22,7 +22,8 @@ constexpr std::uint32_t kTextMax = 0xFFFF;
 constexpr wchar_t kUntouched[] = L"untouched";
 
 // The same questions over several sections (one of each case, one absent, the empty name), keys and
-// buffer sizes: the limits of the driver itself, none at all, and tiny ones that cut almost everything.
+// buffer sizes: the driver's own limits, buffers for the terminator only, and tiny ones that cut almost
+// everything.
 constexpr const wchar_t* kSections[] = {L"server", L"channels", L"CHANNELS", L"absent", L""};
 constexpr const wchar_t* kKeys[] = {L"CLSID", L"host", L"sync", L"wait_time", L"update_rate", L"1", L""};
 struct Limits {
