@@ -1,4 +1,5 @@
 // tagprobe write: one write batch, then the statuses; --readback reads the written channels after it.
+#include <map>
 #include <set>
 
 #include "config/channel_table.h"
@@ -91,19 +92,20 @@ void SettleTypes(const ParamListing& listing, std::vector<PlannedWrite>& plan, b
 
 // Writing one element of a range sends the whole array, the other elements as the driver last stored
 // them. They are read first, so that they go back as the server holds them; a range that cannot be
-// read completely is not written at all.
+// read completely is not written at all. A range whose every element is assigned needs no reading.
 void GuardRanges(ProbeRun& run, const ProbeOptions& options, std::vector<PlannedWrite>& plan)
 {
-    std::vector<const ChannelListing*> ranges;
+    std::map<const ChannelListing*, std::uint32_t> assigned; // range -> elements assigned
+    for (const auto& write : plan) {
+        const ChannelListing* channel = FindListedChannel(run.listing, write.assignment.channel);
+        if (channel != nullptr && channel->count > 0) ++assigned[channel];
+    }
     std::vector<ReadRequest> requests;
     for (const auto& write : plan) {
         const ChannelListing* channel = FindListedChannel(run.listing, write.assignment.channel);
-        if (channel == nullptr || channel->count == 0) continue;
-        bool known = false;
-        for (const ChannelListing* range : ranges)
-            known = known || range == channel;
-        if (known) continue;
-        ranges.push_back(channel);
+        auto range = assigned.find(channel);
+        if (range == assigned.end() || range->second == channel->count) continue;
+        range->second = channel->count; // read each range once
         for (std::uint32_t i = 0; i < channel->count; ++i)
             requests.push_back(ReadRequest{channel->first + i, write.type});
     }

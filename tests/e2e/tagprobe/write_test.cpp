@@ -91,3 +91,36 @@ TEST_F(WriteAgainstSim, AChannelGivenTwiceIsAUsageError)
 }
 
 } // namespace
+
+namespace {
+
+// The range Sim.R8Array (channels 10-14) cannot be read on the other server.
+class WriteGuard : public SimSuite {
+protected:
+    static void SetUpTestSuite() { StartSuite("behaviour item-error AsyncRead Sim.R8Array 0x80004005\n"); }
+};
+
+TEST_F(WriteGuard, AnElementOfARangeThatCannotBeReadIsNotWritten)
+{
+    auto file = StandardParFile(other.server.clsidText, "");
+    ProbeResult result;
+    ASSERT_TRUE(RunProbe({L"write", file->Path(), L"11=9", L"2=1.5"}, result));
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    std::vector<Row> expected = {{"11", "9", "f64", "not written", "Sim.R8Array[1]"},
+                                 {"2", "1.5", "f64", "ok", "Sim.R8"}};
+    EXPECT_EQ(TableRows(result.out, "channel"), expected);
+    EXPECT_EQ(Lines(result.err), std::vector<std::string>{"tagprobe: channel 11 not written: element 10 of "
+                                                          "Sim.R8Array could not be read first (failed)"});
+    EXPECT_TRUE(SimLogLines(other.server, "write Sim.R8Array").empty());
+}
+
+TEST_F(WriteGuard, ARangeAssignedWholeIsWrittenWithoutReadingIt)
+{
+    auto file = StandardParFile(other.server.clsidText, "");
+    ProbeResult result;
+    ASSERT_TRUE(RunProbe({L"write", file->Path(), L"14=5", L"10=1", L"12=3", L"11=2", L"13=4"}, result));
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_EQ(SimLogLines(other.server, "write Sim.R8Array vt=8197 dims=5 value={1 2 3 4 5}").size(), 1u);
+}
+
+} // namespace
