@@ -94,6 +94,7 @@ void InitAddressSpace(AddressSpace& space, const Scenario& scenario)
         VariantCopy(&item.value, const_cast<VARIANT*>(&def.initial)); // the API lacks const
         item.quality = def.quality;
         item.timestamp = def.fixedTime ? def.timestamp : now;
+        space.byItemId.emplace(def.itemId, space.items.size());
         space.items.push_back(item);
     }
 }
@@ -103,15 +104,14 @@ void ReleaseAddressSpace(AddressSpace& space)
     for (ItemState& item : space.items)
         VariantClear(&item.value);
     space.items.clear();
+    space.byItemId.clear();
 }
 
 int FindItem(const AddressSpace& space, const wchar_t* itemId)
 {
     if (itemId == nullptr) return -1;
-    for (size_t i = 0; i < space.items.size(); ++i) {
-        if (space.items[i].def->itemId == itemId) return static_cast<int>(i);
-    }
-    return -1;
+    auto found = space.byItemId.find(itemId);
+    return found == space.byItemId.end() ? -1 : static_cast<int>(found->second);
 }
 
 HRESULT ReadItem(AddressSpace& space, size_t index, bool fromDevice, VARTYPE requested, LCID lcid,

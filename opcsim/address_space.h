@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
@@ -19,6 +20,7 @@ struct ItemState {
 
 struct AddressSpace {
     std::vector<ItemState> items{};
+    std::unordered_map<std::wstring, size_t> byItemId{}; // a scenario may declare tens of thousands of items
     ULONGLONG startTick = 0;
     unsigned randomState = 12345;
 };

@@ -1,5 +1,7 @@
 #include "opcsim/scenario.h"
 
+#include <unordered_set>
+
 #include "idl/opc_constants.h"
 #include "opcsim/date_text.h"
 #include "opcsim/text_util.h"
@@ -321,12 +323,11 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
         }
         start = end + 1;
     }
-    for (size_t i = 0; i < scenario.items.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (scenario.items[j].itemId == scenario.items[i].itemId) {
-                error = "duplicate item " + Utf8FromWide(scenario.items[i].itemId);
-                return false;
-            }
+    std::unordered_set<std::wstring> seen; // a scenario may declare tens of thousands of items
+    for (const SimItem& item : scenario.items) {
+        if (!seen.insert(item.itemId).second) {
+            error = "duplicate item " + Utf8FromWide(item.itemId);
+            return false;
         }
     }
     return true;
