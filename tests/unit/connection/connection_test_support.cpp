@@ -42,12 +42,14 @@ bool TakePosted(HWND window, std::uint32_t message)
     return PeekMessageW(&msg, window, message, message, PM_REMOVE) != FALSE;
 }
 
-int CountPosted(HWND window, std::uint32_t message)
+::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs)
 {
-    int count = 0;
-    while (TakePosted(window, message))
-        ++count;
-    for (int i = 0; i < count; ++i)
-        PostMessageW(window, message, 0, 0);
-    return count;
+    ULONGLONG start = GetTickCount64();
+    while (!TakePosted(window, message)) {
+        if (GetTickCount64() - start >= timeoutMs)
+            return ::testing::AssertionFailure()
+                   << "message " << message << " not posted within " << timeoutMs << " ms";
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_POSTMESSAGE);
+    }
+    return ::testing::AssertionSuccess();
 }

@@ -25,5 +25,6 @@ protected:
 
 // True (and removed from the queue) when message is waiting for window.
 bool TakePosted(HWND window, std::uint32_t message);
-// How many of message are waiting for window; they stay queued.
-int CountPosted(HWND window, std::uint32_t message);
+// Takes message from the queue of window as soon as it arrives, dispatching nothing (so no handler of
+// the exchange runs); fails after timeoutMs.
+::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs);

@@ -1,0 +1,296 @@
+// The worker of synchronous mode against a fake server in another apartment: start, the read and write
+// service with its hand-off, the stop, the shutdown notice while idle, and a worker that outlives Done.
+
+#include <thread>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "opcda.h"
+
+#include <gtest/gtest.h>
+
+#include "connection/lifecycle.h"
+#include "connection/message_window.h"
+#include "connection/server_shutdown.h"
+#include "connection/worker.h"
+#include "hostrt/core.h"
+#include "tests/support/fake_opc.h"
+#include "tests/support/wait.h"
+#include "tests/unit/connection/connection_test_support.h"
+
+namespace {
+
+constexpr std::uint32_t kWaitMs = 10000;
+
+class Worker : public DriverRecordTest {
+protected:
+    void SetUp() override
+    {
+        DriverRecordTest::SetUp();
+        ASSERT_TRUE(host.Started());
+        drv->serverClsid = host.clsid;
+        AddTestChannel(1);
+        AddTestChannel(2);
+        ASSERT_TRUE(CreateDriverWindow(*drv));
+        gate = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    }
+    void TearDown() override
+    {
+        if (drv != nullptr) StopWorker(*drv, kWorkerStopWaitMs);
+        SetEvent(gate);
+        CloseHandle(gate);
+        DriverRecordTest::TearDown();
+    }
+
+    // Hands a batch of both channels' items to the worker, as the read cycle does.
+    void HandRead()
+    {
+        drv->syncReadCount = 2;
+        ASSERT_TRUE(AllocBlock(drv->syncReadHandles, 2 * sizeof(std::uint32_t)));
+        drv->syncReadHandles[0] = FakeGroup::kFirstServerHandle;
+        drv->syncReadHandles[1] = FakeGroup::kFirstServerHandle + 1;
+        SetFlag(*drv, ReadActive);
+        ASSERT_TRUE(SetEvent(drv->readEvent));
+    }
+    void HandWrite()
+    {
+        drv->syncWriteCount = 1;
+        ASSERT_TRUE(AllocBlock(drv->syncWriteHandles, sizeof(std::uint32_t)));
+        ASSERT_TRUE(AllocBlock(drv->syncWriteValues, sizeof(VARIANT)));
+        drv->syncWriteHandles[0] = FakeGroup::kFirstServerHandle;
+        VariantInit(drv->syncWriteValues);
+        SetFlag(*drv, WriteActive);
+        ASSERT_TRUE(SetEvent(drv->writeEvent));
+    }
+    // Waits for the completion message and takes the batch back, as the cycles' completions do.
+    void TakeBack(std::uint32_t message)
+    {
+        ASSERT_TRUE(WaitForPosted(drv->window, message, kWaitMs));
+        AcquireSyncResults(*drv);
+        if (message == MsgSyncReadDone) {
+            ReleaseSyncReadBatch(*drv);
+            ClearFlag(*drv, ReadActive);
+        } else {
+            ReleaseSyncWriteBatch(*drv);
+            ClearFlag(*drv, WriteActive);
+        }
+    }
+    ::testing::AssertionResult CallsEntered(int count)
+    {
+        return WaitUntil([&] { return server.group.callsEntered == count; }, kWaitMs, "the server's call");
+    }
+    void ExpectCalls(std::initializer_list<bool> reads)
+    {
+        std::vector<SyncCall> calls = server.group.SyncCalls();
+        ASSERT_EQ(calls.size(), reads.size());
+        std::size_t i = 0;
+        for (bool isRead : reads)
+            EXPECT_EQ(calls[i++].isRead, isRead) << "call " << i;
+    }
+    void ExpectHandlesClosed()
+    {
+        EXPECT_EQ(drv->thread, nullptr);
+        EXPECT_EQ(drv->readyEvent, nullptr);
+        EXPECT_EQ(drv->stopEvent, nullptr);
+        EXPECT_EQ(drv->readEvent, nullptr);
+        EXPECT_EQ(drv->writeEvent, nullptr);
+    }
+
+    FakeServer server;
+    FakeServerHost host{server};
+    HANDLE gate = nullptr;
+};
+
+TEST_F(Worker, ConnectsBindsTheChannelsAndReleasesEverythingInItsOwnThreadWhenStopped)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    EXPECT_TRUE(HasFlag(*drv, ThreadMode));
+    EXPECT_TRUE(WorkerAlive(*drv));
+    EXPECT_EQ(server.LastAddGroup().active, FALSE);
+    EXPECT_EQ(server.group.ItemDefs().size(), 2u);
+    EXPECT_EQ(FindChannel(drv->channels, 2)->serverHandle, FakeGroup::kFirstServerHandle + 1);
+
+    StopWorker(*drv, kWorkerStopWaitMs);
+    ExpectHandlesClosed();
+    EXPECT_FALSE(WorkerAlive(*drv));
+    EXPECT_EQ(drv->server, nullptr);
+    EXPECT_EQ(drv->syncIo, nullptr);
+    EXPECT_FALSE(HasFlag(*drv, ComInit | ShutdownAdvised));
+    EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
+    EXPECT_TRUE(WaitUntil([&] { return server.refs == 0 && server.group.refs == 0; }, kWaitMs,
+                          "the server's objects released"));
+}
+
+TEST_F(Worker, TheDefaultRateReadsFromTheDeviceAndHandsTheResultsBack)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    std::uint32_t published = drv->syncResultsPublished.load();
+    HandRead();
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncReadDone, kWaitMs));
+    AcquireSyncResults(*drv);
+    EXPECT_EQ(drv->syncResultsPublished.load(), published + 1);
+    EXPECT_EQ(drv->syncReadResult, S_OK);
+    ASSERT_NE(drv->syncReadStates, nullptr);
+    ASSERT_NE(drv->syncReadErrors, nullptr);
+    EXPECT_EQ(drv->syncReadStates[1].vDataValue.lVal, static_cast<LONG>(FakeGroup::kFirstServerHandle + 1));
+    std::vector<SyncCall> calls = server.group.SyncCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].source, OPC_DS_DEVICE);
+    EXPECT_EQ(calls[0].handles,
+              (std::vector<OPCHANDLE>{FakeGroup::kFirstServerHandle, FakeGroup::kFirstServerHandle + 1}));
+    ReleaseSyncReadBatch(*drv);
+}
+
+TEST_F(Worker, AFileRateReadsFromTheCache)
+{
+    drv->updateRateMs = 1000;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HandRead();
+    TakeBack(MsgSyncReadDone);
+    ASSERT_EQ(server.group.SyncCalls().size(), 1u);
+    EXPECT_EQ(server.group.SyncCalls()[0].source, OPC_DS_CACHE);
+}
+
+TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
+{
+    server.group.writeResult = E_FAIL;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HandWrite();
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
+    AcquireSyncResults(*drv);
+    EXPECT_EQ(drv->syncWriteResult, E_FAIL);
+    ReleaseSyncWriteBatch(*drv);
+}
+
+TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
+{
+    server.group.callGate = gate;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HandWrite();
+    ASSERT_TRUE(CallsEntered(1));
+    // A read and a second write wait while the worker is busy; it finds them signalled together.
+    HandRead();
+    ASSERT_TRUE(SetEvent(drv->writeEvent));
+    SetEvent(gate);
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
+    AcquireSyncResults(*drv);
+    CoTaskMemFree(drv->syncWriteErrors); // the write batch's own arrays serve the second write
+    drv->syncWriteErrors = nullptr;
+    ASSERT_TRUE(CallsEntered(2));
+    SetEvent(gate);
+    TakeBack(MsgSyncReadDone);
+    ASSERT_TRUE(CallsEntered(3));
+    SetEvent(gate);
+    TakeBack(MsgSyncWriteDone);
+    ExpectCalls({false, true, false});
+}
+
+TEST_F(Worker, AStopSignalledWithPendingBatchesEndsTheWorkerWithoutServingThem)
+{
+    server.group.callGate = gate;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HandWrite();
+    ASSERT_TRUE(CallsEntered(1));
+    HandRead();
+    ASSERT_TRUE(SetEvent(drv->writeEvent));
+    ASSERT_TRUE(SetEvent(drv->stopEvent));
+    SetEvent(gate);
+    StopWorker(*drv, kWorkerStopWaitMs);
+    ExpectHandlesClosed();
+    ExpectCalls({false});
+}
+
+// The server's call into the worker's apartment: it must be dispatched while the worker idles.
+TEST_F(Worker, AShutdownNoticeReachesAnIdleWorker)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HRESULT result = E_PENDING;
+    std::thread serverSide([&] {
+        result = CallFromMta([&] { return server.shutdownPoint.NotifyShutdown(L"maintenance"); });
+        SetEvent(answered);
+    });
+    bool delivered = WaitForSingleObject(answered, kWaitMs) == WAIT_OBJECT_0;
+    if (!delivered)
+        serverSide.detach(); // stuck in the worker's apartment: the failure below says so
+    else
+        serverSide.join();
+    CloseHandle(answered);
+    ASSERT_TRUE(delivered) << "ShutdownRequest was not dispatched by the idle worker";
+    EXPECT_EQ(result, S_OK);
+    EXPECT_TRUE(IsServerDown(*drv));
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgServerShutdown, kWaitMs));
+
+    OnServerShutdown(*drv);
+    ExpectHandlesClosed();
+    EXPECT_FALSE(HasFlag(*drv, ThreadMode | ComInit));
+    EXPECT_EQ(drv->server, nullptr);
+    EXPECT_EQ(drv->syncIo, nullptr);
+    EXPECT_EQ(server.shutdownPoint.unadviseCalls, 0) << "nothing is called on a server that is going away";
+}
+
+TEST_F(Worker, AWorkerThatFailsToConnectEndsAndLeavesItsReason)
+{
+    server.statusAnswers = {{S_OK, OPC_STATUS_FAILED, true}};
+    EXPECT_EQ(StartWorker(*drv), ConnectOutcome::Failed);
+    EXPECT_STREQ(drv->lastError, L"Server startup failed");
+    ExpectHandlesClosed();
+    EXPECT_TRUE(HasFlag(*drv, ThreadMode));
+    EXPECT_FALSE(HasFlag(*drv, ComInit));
+    EXPECT_EQ(drv->server, nullptr) << "released by the worker itself";
+}
+
+TEST_F(Worker, AWorkerThatFailsToCreateTheGroupEndsAndLeavesItsReason)
+{
+    server.group.offerSyncIo = false;
+    EXPECT_EQ(StartWorker(*drv), ConnectOutcome::Failed);
+    EXPECT_STREQ(drv->lastError,
+                 L"Cannot query either asynchronous or synchronous server interface (server specific error)");
+    ExpectHandlesClosed();
+    EXPECT_EQ(drv->itemMgt, nullptr);
+    EXPECT_EQ(drv->server, nullptr);
+}
+
+// A worker blocked in a call to a hung server when the host stops waiting: the host lets go, the record
+// stays alive for the worker, which closes its own events and frees the record when it finally ends.
+TEST_F(Worker, AWorkerThatOutlivesDoneFreesTheRecordAsItsLastAct)
+{
+    server.group.callGate = gate;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    HandRead();
+    ASSERT_TRUE(CallsEntered(1));
+
+    StopWorker(*drv, 0);
+    EXPECT_TRUE(WorkerOrphaned(*drv));
+    EXPECT_EQ(drv->thread, nullptr);
+    EXPECT_NE(drv->readEvent, nullptr) << "the events are the worker's now, not closed under it";
+    EXPECT_EQ(drv->shutdownSink.owner.load(), nullptr);
+
+    OpcDriver* record = drv;
+    HWND window = drv->window;
+    FreeDriverRecord(drv); // Done, then the host's hold; the worker still holds the record
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(record->holders.load(), 1u);
+    EXPECT_NE(LiveBlockCount(), blocksBefore) << "not freed while the worker may still write into it";
+
+    SetEvent(gate);
+    EXPECT_TRUE(WaitUntil([&] { return LiveBlockCount() == blocksBefore; }, kWaitMs,
+                          "the worker freeing the record"));
+    EXPECT_TRUE(WaitUntil([&] { return server.refs == 0 && server.group.refs == 0; }, kWaitMs,
+                          "the worker releasing the server"));
+    EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
+    EXPECT_FALSE(TakePosted(window, MsgSyncReadDone)) << "nothing posted after Done";
+}
+
+TEST_F(Worker, AliveOnlyWhileTheThreadRuns)
+{
+    EXPECT_FALSE(WorkerAlive(*drv));
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    EXPECT_TRUE(WorkerAlive(*drv));
+    SetEvent(drv->stopEvent);
+    ASSERT_EQ(WaitForSingleObject(drv->thread, kWaitMs), WAIT_OBJECT_0);
+    EXPECT_FALSE(WorkerAlive(*drv));
+}
+
+} // namespace
