@@ -80,6 +80,17 @@ protected:
     {
         return WaitUntil([&] { return server.group.callsEntered == count; }, kWaitMs, "the server's call");
     }
+    // Holds the worker in a write while a read and a second write (the same batch's arrays) wait, so
+    // that it finds them signalled together when the write returns.
+    void PendBatchesBehindAWrite()
+    {
+        server.group.callGate = gate;
+        ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+        HandWrite();
+        ASSERT_TRUE(CallsEntered(1));
+        HandRead();
+        ASSERT_TRUE(SetEvent(drv->writeEvent));
+    }
     void ExpectCalls(std::initializer_list<bool> reads)
     {
         std::vector<SyncCall> calls = server.group.SyncCalls();
@@ -165,13 +176,7 @@ TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
 
 TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
 {
-    server.group.callGate = gate;
-    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HandWrite();
-    ASSERT_TRUE(CallsEntered(1));
-    // A read and a second write wait while the worker is busy; it finds them signalled together.
-    HandRead();
-    ASSERT_TRUE(SetEvent(drv->writeEvent));
+    PendBatchesBehindAWrite();
     SetEvent(gate);
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
     AcquireSyncResults(*drv);
@@ -188,12 +193,7 @@ TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
 
 TEST_F(Worker, AStopSignalledWithPendingBatchesEndsTheWorkerWithoutServingThem)
 {
-    server.group.callGate = gate;
-    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HandWrite();
-    ASSERT_TRUE(CallsEntered(1));
-    HandRead();
-    ASSERT_TRUE(SetEvent(drv->writeEvent));
+    PendBatchesBehindAWrite();
     ASSERT_TRUE(SetEvent(drv->stopEvent));
     SetEvent(gate);
     StopWorker(*drv, kWorkerStopWaitMs);
