@@ -14,5 +14,6 @@ export LANG=C.UTF-8
 export LC_ALL=C.UTF-8
 unset DISPLAY
 
-wine_start() { wineserver -p && wine wineboot </dev/null >/dev/null 2>&1; }
+# A persistent server for the prefix; one that already runs (another command's) is used as it is.
+wine_start() { wineserver -p 2>/dev/null; wine wineboot </dev/null >/dev/null 2>&1; }
 wine_stop() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; true; }
