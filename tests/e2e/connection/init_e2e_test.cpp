@@ -1,0 +1,165 @@
+// Init end to end: the modes it connects in, and every failure text of the server connection and the
+// group as the host receives it, in both text widths.
+
+#include <thread>
+
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/connection/connection_host.h"
+#include "tests/support/wait.h"
+
+namespace {
+
+class Init : public ConnectionTest {};
+
+TEST_F(Init, ConnectsAsynchronouslyByDefaultAndLeavesAnEmptyText)
+{
+    ASSERT_TRUE(Serve());
+    for (Width width : {Width::Ansi, Width::Wide}) {
+        OpcDriver* instance = nullptr;
+        std::string text;
+        ASSERT_TRUE(Connect(instance, "", width, &text)) << text;
+        EXPECT_EQ(text, "");
+        Release(instance);
+    }
+    EXPECT_EQ(SimLogLines(sim, "call DataAdvise").size(), 2u)
+        << "the data callback is the asynchronous mode's";
+    EXPECT_EQ(SimLogLines(sim, "call SyncRead").size(), 0u);
+}
+
+TEST_F(Init, SyncOrAHostKeyWithAnEmptyValueConnectsThroughTheWorker)
+{
+    ASSERT_TRUE(Serve());
+    for (const char* lines : {"sync = yes\n", "host =\n"}) {
+        SCOPED_TRACE(lines);
+        OpcDriver* instance = nullptr;
+        std::string text;
+        ASSERT_TRUE(Connect(instance, lines, Width::Wide, &text)) << text;
+        // A read goes through IOPCSyncIO.
+        FireRead(instance, kLevel);
+        ASSERT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) != kPending; }, kWaitMs, "the read"));
+        Release(instance);
+    }
+    EXPECT_EQ(SimLogLines(sim, "call DataAdvise").size(), 0u);
+    EXPECT_EQ(SimLogLines(sim, "call SyncRead").size(), 2u);
+}
+
+TEST_F(Init, AGroupWithoutAsyncIo2FallsBackAndGivesTheHostThreadsComBack)
+{
+    ASSERT_TRUE(Serve("behaviour lacks group IOPCAsyncIO2\n"));
+    OpcDriver* instance = nullptr;
+    std::string text;
+    ASSERT_TRUE(Connect(instance, "", Width::Ansi, &text)) << text;
+    // The asynchronous attempt's COM initialisation of this thread is gone.
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
+    FireRead(instance, kLevel);
+    ASSERT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) != kPending; }, kWaitMs, "the read"));
+    EXPECT_EQ(ReadStatus(instance, kLevel), 0u);
+    Release(instance);
+    EXPECT_EQ(SimLogLines(sim, "call AddGroup").size(), 2u) << "once per mode";
+    EXPECT_EQ(SimLogLines(sim, "call SyncRead").size(), 1u);
+}
+
+TEST_F(Init, ARemoteHostFailsAtOnceUnderWine)
+{
+    ASSERT_TRUE(Serve());
+    ULONGLONG start = GetTickCount64();
+    OpcDriver* instance = nullptr;
+    std::string text;
+    EXPECT_FALSE(Connect(instance, "host = plant-opc-01\n", Width::Ansi, &text));
+    EXPECT_EQ(text, "Cannot create specified OPC server instance");
+    EXPECT_LT(GetTickCount64() - start, 5000u) << "no activation attempt beyond the remote one";
+    Release(instance);
+    EXPECT_TRUE(ReadSimLog(sim).empty()) << "the local server must not have been started";
+}
+
+struct FailureCase {
+    const char* name;
+    const char* behaviours; // null: an unregistered CLSID
+    bool inAsyncMode;
+    bool inSyncMode;
+    const char* text;
+};
+
+const FailureCase kFailures[] = {
+    {"no server", nullptr, true, true, "Cannot create specified OPC server instance"},
+    {"status query fails", "behaviour result GetStatus 0x80004005\n", true, true,
+     "Cannot get server status (server specific error)"},
+    {"failed", "behaviour status FAILED\n", true, true, "Server startup failed"},
+    {"not configured", "behaviour status NOCONFIG\n", true, true, "Server not configured"},
+    {"suspended", "behaviour status SUSPENDED\n", true, true, "Server in suspend mode"},
+    {"undefined state", "behaviour status 7\n", true, true, "Server returned undefined status"},
+    {"AddGroup fails", "behaviour result AddGroup 0x80004005\n", true, true,
+     "Cannot create group on OPC server (server specific error)"},
+    {"group without connection points", "behaviour lacks group IConnectionPointContainer\n", true, false,
+     "OPC server does not comply to OPC Data Access v2 specifications"},
+    {"group without data callback point", "behaviour lacks group IOPCDataCallback\n", true, false,
+     "The server does not provide IOPCDataCallback connection point (server does not conform to OPC v2 "
+     "specifications)"},
+    {"group without IOPCSyncIO", "behaviour lacks group IOPCSyncIO\n", false, true,
+     "Cannot query either asynchronous or synchronous server interface (server specific error)"},
+    {"range item refused: its first number", "behaviour item-error AddItems Plant.Profile 0xC0040004\n", true,
+     true, "Cannot create channel specified in PAR file number: 10"},
+    {"AddItems fails", "behaviour result AddItems 0x80004005\n", true, true,
+     "Cannot create channel specified in PAR file (error in PAR file)"},
+};
+
+TEST_F(Init, EveryConnectionFailureReachesTheHostInBothWidthsAndModes)
+{
+    for (const FailureCase& row : kFailures) {
+        SCOPED_TRACE(row.name);
+        if (row.behaviours != nullptr) {
+            ASSERT_TRUE(Serve(row.behaviours));
+        } else {
+            sim = SimServer{};
+            CoCreateGuid(&sim.clsid);
+            wchar_t clsid[40] = {};
+            StringFromGUID2(sim.clsid, clsid, 40);
+            sim.clsidText = clsid;
+        }
+        for (bool sync : {false, true}) {
+            if (!(sync ? row.inSyncMode : row.inAsyncMode)) continue;
+            for (Width width : {Width::Ansi, Width::Wide}) {
+                SCOPED_TRACE(std::string(sync ? "sync" : "async") + (width == Width::Ansi ? " ANSI" : " W"));
+                OpcDriver* instance = nullptr;
+                std::string text;
+                EXPECT_FALSE(Connect(instance, sync ? "sync = yes\n" : "", width, &text));
+                EXPECT_EQ(text, row.text);
+                Release(instance);
+            }
+        }
+    }
+}
+
+TEST_F(Init, TheTextIsCutToTheHostsMaximum)
+{
+    ASSERT_TRUE(Serve("behaviour status SUSPENDED\n"));
+    OpcDriver* instance = nullptr;
+    std::string text;
+    EXPECT_FALSE(Connect(instance, "", Width::Ansi, &text, 6));
+    EXPECT_EQ(text, "Server");
+    Release(instance);
+}
+
+// A host thread that already runs in the multithreaded apartment cannot be given a single-threaded one.
+TEST_F(Init, AHostThreadInTheMultithreadedApartmentFailsComInitialisation)
+{
+    ASSERT_TRUE(Serve());
+    std::string text;
+    bool connected = true;
+    std::thread host([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        OpcDriver* instance = nullptr;
+        connected = Connect(instance, "", Width::Wide, &text);
+        Release(instance);
+        CoUninitialize();
+    });
+    host.join();
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(text, "Microsoft COM initialization failed");
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// The server's shutdown notice and the server's death, end to end in both modes.
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/connection/connection_host.h"
+#include "tests/support/wait.h"
+
+namespace {
+
+constexpr std::uint32_t kStatusServerDown = 1;
+constexpr std::uint32_t kStatusFailed = 2;
+constexpr std::uint32_t kMsgServerShutdown = 1029;
+
+enum class Mode { Async, Sync };
+
+std::string ModeLines(Mode mode)
+{
+    return mode == Mode::Sync ? "sync = yes\n" : "";
+}
+
+class Shutdown : public ConnectionTest, public ::testing::WithParamInterface<Mode> {
+protected:
+    std::string Lines() const { return ModeLines(GetParam()); }
+
+    // Polls the server's log while this thread dispatches nothing, so that messages posted to the
+    // instance meanwhile stay queued in the order they were posted.
+    ::testing::AssertionResult WaitForLogWithoutDispatching(const std::string& prefix)
+    {
+        ULONGLONG start = GetTickCount64();
+        while (SimLogLines(sim, prefix).empty()) {
+            if (GetTickCount64() - start >= kWaitMs) return ::testing::AssertionFailure() << "no " << prefix;
+            WaitForSingleObject(GetCurrentProcess(), 20); // a process never ends under its own wait
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+// Without any batch: the notice reaches an idle instance in either mode (in synchronous mode the worker's
+// apartment must dispatch the call while it waits for work).
+TEST_P(Shutdown, TheNoticeMakesTheInstanceInertAndDoneTouchesNothingOfTheConnection)
+{
+    ASSERT_TRUE(Serve("behaviour shutdown after=1500ms reason=\"plant stop\"\n"));
+    OpcDriver* instance = nullptr;
+    std::string text;
+    ASSERT_TRUE(Connect(instance, Lines(), Width::Ansi, &text)) << text;
+    EXPECT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) == kStatusServerDown; }, kWaitMs,
+                          "StatusServerDown without any batch"));
+    ASSERT_TRUE(WaitForSimLog(sim, "shutdown reason=\"plant stop\" hr=0x00000000", 1, kWaitMs));
+    std::size_t linesAtNotice = ReadSimLog(sim).size();
+
+    // Nothing reaches the server any more: no batch, and the tear-down neither unadvises nor releases.
+    FireRead(instance, kLevel);
+    EXPECT_EQ(ReadStatus(instance, kLevel), kStatusServerDown);
+    // A second notice, or a stray message, changes nothing.
+    std::vector<HWND> windows = DriverWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    PostMessageA(windows[0], kMsgServerShutdown, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(ReadStatus(instance, kPump), kStatusServerDown);
+    Release(instance);
+    EXPECT_EQ(DriverWindows().size(), 0u);
+    EXPECT_EQ(ReadSimLog(sim).size(), linesAtNotice);
+    EXPECT_EQ(notes.size(), 0u) << "no batch was outstanding";
+}
+
+// The server answers its calls in one apartment, so its notice can only follow a synchronous read that it
+// delays; the host then does not dispatch until the notice is through, which leaves the read's completion
+// behind the notice in the window's queue. In asynchronous mode the completion itself is delayed.
+TEST_P(Shutdown, ABatchOutstandingAtTheNoticeIsNotifiedOnce)
+{
+    bool sync = GetParam() == Mode::Sync;
+    ASSERT_TRUE(Serve(sync ? "behaviour delay SyncRead 2000\nbehaviour shutdown after=1000ms\n"
+                           : "behaviour delay OnReadComplete 4000\nbehaviour shutdown after=2000ms\n"));
+    OpcDriver* instance = nullptr;
+    std::string text;
+    ASSERT_TRUE(Connect(instance, Lines(), Width::Wide, &text)) << text;
+    FireRead(instance, kLevel);
+    if (sync) {
+        ASSERT_TRUE(WaitForLogWithoutDispatching("shutdown reason="));
+    }
+    ASSERT_TRUE(WaitNotified(1));
+    EXPECT_EQ(notes[0].userData, kUserData);
+    EXPECT_EQ(notes[0].kind, 0u);
+    EXPECT_EQ(notes[0].zero, 0u);
+    EXPECT_EQ(ReadStatus(instance, kLevel), kStatusServerDown);
+    // Whatever the server still delivers for the batch is not a second notification.
+    WaitUntil([] { return false; }, 3000, "the delayed completion");
+    EXPECT_EQ(notes.size(), 1u);
+    Release(instance);
+}
+
+// A server that dies without a notice: batches fail, and Done ends without hanging or crashing.
+TEST_P(Shutdown, AServerThatDiesLeavesAnInstanceThatFailsItsBatchesAndEndsCleanly)
+{
+    ASSERT_TRUE(Serve());
+    OpcDriver* instance = nullptr;
+    std::string text;
+    ASSERT_TRUE(Connect(instance, Lines(), Width::Ansi, &text)) << text;
+    ASSERT_TRUE(KillSimServer(sim));
+    FireRead(instance, kLevel);
+    EXPECT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) == kStatusFailed; }, kWaitMs,
+                          "the read failing against the dead server"));
+    ULONGLONG start = GetTickCount64();
+    Release(instance);
+    EXPECT_LT(GetTickCount64() - start, 10000u) << "Done waits no longer than COM's failure takes";
+    EXPECT_EQ(DriverWindows().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, Shutdown, ::testing::Values(Mode::Async, Mode::Sync),
+                         [](const ::testing::TestParamInfo<Mode>& info) {
+                             return std::string(info.param == Mode::Sync ? "Sync" : "Async");
+                         });
+
+} // namespace
