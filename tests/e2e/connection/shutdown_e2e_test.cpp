@@ -106,6 +106,38 @@ TEST_P(Shutdown, AServerThatDiesLeavesAnInstanceThatFailsItsBatchesAndEndsCleanl
     EXPECT_EQ(DriverWindows().size(), 0u);
 }
 
+// Notices arriving from the server's own thread while synchronous batches follow each other back to back
+// (the worker's hand-back and the notice race for the flags word): whenever it comes, the instance ends
+// inert, every batch that went out is notified once, and Done does not hang.
+TEST_F(ConnectionTest, NoticesAmidBackToBackBatchesAlwaysLeaveTheInstanceInert)
+{
+    for (int afterMs : {700, 1100, 1500}) {
+        SCOPED_TRACE(afterMs);
+        ASSERT_TRUE(Serve("behaviour shutdown after=" + std::to_string(afterMs) + "ms\n"));
+        OpcDriver* instance = nullptr;
+        std::string text;
+        ASSERT_TRUE(Connect(instance, "sync = yes\n", Width::Ansi, &text)) << text;
+        notes.clear();
+        std::size_t fired = 0;
+        while (ReadStatus(instance, kLevel) != kStatusServerDown) {
+            std::size_t before = notes.size();
+            FireRead(instance, kLevel);
+            ++fired;
+            ASSERT_TRUE(WaitUntil(
+                [&] { return notes.size() > before || ReadStatus(instance, kLevel) == kStatusServerDown; },
+                kWaitMs, "the batch's notification or the notice"));
+        }
+        // The last read may have gone out before the notice, or have found the instance down already.
+        EXPECT_TRUE(WaitUntil([&] { return notes.size() + 1 >= fired; }, kWaitMs, "every batch notified"));
+        PumpMessages();
+        EXPECT_LE(notes.size(), fired);
+        EXPECT_GT(fired, 1u);
+        ULONGLONG start = GetTickCount64();
+        Release(instance);
+        EXPECT_LT(GetTickCount64() - start, 10000u);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, Shutdown, ::testing::Values(Mode::Async, Mode::Sync),
                          [](const ::testing::TestParamInfo<Mode>& info) {
                              return std::string(info.param == Mode::Sync ? "Sync" : "Async");

@@ -86,9 +86,9 @@ protected:
     {
         server.group.callGate = gate;
         ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-        HandWrite();
+        ASSERT_NO_FATAL_FAILURE(HandWrite());
         ASSERT_TRUE(CallsEntered(1));
-        HandRead();
+        ASSERT_NO_FATAL_FAILURE(HandRead());
         ASSERT_TRUE(SetEvent(drv->writeEvent));
     }
     void ExpectCalls(std::initializer_list<bool> reads)
@@ -98,6 +98,29 @@ protected:
         std::size_t i = 0;
         for (bool isRead : reads)
             EXPECT_EQ(calls[i++].isRead, isRead) << "call " << i;
+    }
+    // The server's ShutdownRequest, made from its own thread; fails when the worker's apartment does not
+    // take the call in time (then the calling thread is left stuck in it).
+    ::testing::AssertionResult DeliverShutdownNotice()
+    {
+        HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HRESULT result = E_PENDING;
+        std::thread serverSide([&] {
+            result = CallFromMta([&] { return server.shutdownPoint.NotifyShutdown(L"maintenance"); });
+            SetEvent(answered);
+        });
+        bool delivered = WaitForSingleObject(answered, kWaitMs) == WAIT_OBJECT_0;
+        if (delivered) {
+            serverSide.join();
+        } else {
+            serverSide.detach();
+        }
+        CloseHandle(answered);
+        if (!delivered)
+            return ::testing::AssertionFailure() << "ShutdownRequest was not dispatched by the worker";
+        if (result != S_OK)
+            return ::testing::AssertionFailure() << "ShutdownRequest returned 0x" << std::hex << result;
+        return ::testing::AssertionSuccess();
     }
     void ExpectHandlesClosed()
     {
@@ -137,7 +160,7 @@ TEST_F(Worker, TheDefaultRateReadsFromTheDeviceAndHandsTheResultsBack)
 {
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
     std::uint32_t published = drv->syncResultsPublished.load();
-    HandRead();
+    ASSERT_NO_FATAL_FAILURE(HandRead());
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncReadDone, kWaitMs));
     AcquireSyncResults(*drv);
     EXPECT_EQ(drv->syncResultsPublished.load(), published + 1);
@@ -157,7 +180,7 @@ TEST_F(Worker, AFileRateReadsFromTheCache)
 {
     drv->updateRateMs = 1000;
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HandRead();
+    ASSERT_NO_FATAL_FAILURE(HandRead());
     TakeBack(MsgSyncReadDone);
     ASSERT_EQ(server.group.SyncCalls().size(), 1u);
     EXPECT_EQ(server.group.SyncCalls()[0].source, OPC_DS_CACHE);
@@ -167,7 +190,7 @@ TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
 {
     server.group.writeResult = E_FAIL;
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HandWrite();
+    ASSERT_NO_FATAL_FAILURE(HandWrite());
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
     AcquireSyncResults(*drv);
     EXPECT_EQ(drv->syncWriteResult, E_FAIL);
@@ -176,7 +199,7 @@ TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
 
 TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
 {
-    PendBatchesBehindAWrite();
+    ASSERT_NO_FATAL_FAILURE(PendBatchesBehindAWrite());
     SetEvent(gate);
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
     AcquireSyncResults(*drv);
@@ -193,7 +216,7 @@ TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
 
 TEST_F(Worker, AStopSignalledWithPendingBatchesEndsTheWorkerWithoutServingThem)
 {
-    PendBatchesBehindAWrite();
+    ASSERT_NO_FATAL_FAILURE(PendBatchesBehindAWrite());
     ASSERT_TRUE(SetEvent(drv->stopEvent));
     SetEvent(gate);
     StopWorker(*drv, kWorkerStopWaitMs);
@@ -205,20 +228,7 @@ TEST_F(Worker, AStopSignalledWithPendingBatchesEndsTheWorkerWithoutServingThem)
 TEST_F(Worker, AShutdownNoticeReachesAnIdleWorker)
 {
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HRESULT result = E_PENDING;
-    std::thread serverSide([&] {
-        result = CallFromMta([&] { return server.shutdownPoint.NotifyShutdown(L"maintenance"); });
-        SetEvent(answered);
-    });
-    bool delivered = WaitForSingleObject(answered, kWaitMs) == WAIT_OBJECT_0;
-    if (!delivered)
-        serverSide.detach(); // stuck in the worker's apartment: the failure below says so
-    else
-        serverSide.join();
-    CloseHandle(answered);
-    ASSERT_TRUE(delivered) << "ShutdownRequest was not dispatched by the idle worker";
-    EXPECT_EQ(result, S_OK);
+    ASSERT_TRUE(DeliverShutdownNotice());
     EXPECT_TRUE(IsServerDown(*drv));
     ASSERT_TRUE(WaitForPosted(drv->window, MsgServerShutdown, kWaitMs));
 
@@ -228,6 +238,24 @@ TEST_F(Worker, AShutdownNoticeReachesAnIdleWorker)
     EXPECT_EQ(drv->server, nullptr);
     EXPECT_EQ(drv->syncIo, nullptr);
     EXPECT_EQ(server.shutdownPoint.unadviseCalls, 0) << "nothing is called on a server that is going away";
+}
+
+// Done before the notice's message was handled: the worker must still be stopped before the record goes.
+TEST_F(Worker, DoneBeforeTheShutdownMessageIsHandledStopsTheWorker)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    ASSERT_TRUE(DeliverShutdownNotice());
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), drv->thread, GetCurrentProcess(), &thread, SYNCHRONIZE,
+                                FALSE, 0));
+    Done(*drv);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    ExpectHandlesClosed();
+    EXPECT_FALSE(HasFlag(*drv, ThreadMode | ComInit));
+    EXPECT_EQ(drv->syncIo, nullptr);
+    EXPECT_EQ(drv->window, nullptr);
+    EXPECT_EQ(server.shutdownPoint.unadviseCalls, 0);
 }
 
 TEST_F(Worker, AWorkerThatFailsToConnectEndsAndLeavesItsReason)
@@ -258,7 +286,7 @@ TEST_F(Worker, AWorkerThatOutlivesDoneFreesTheRecordAsItsLastAct)
 {
     server.group.callGate = gate;
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    HandRead();
+    ASSERT_NO_FATAL_FAILURE(HandRead());
     ASSERT_TRUE(CallsEntered(1));
 
     StopWorker(*drv, 0);
