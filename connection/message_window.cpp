@@ -3,6 +3,7 @@
 #include "connection/lifecycle.h"
 #include "connection/server_shutdown.h"
 #include "driver/opc_driver.h"
+#include "exchange/batch_timeout.h"
 #include "exchange/read_cycle.h"
 #include "exchange/write_cycle.h"
 
@@ -87,8 +88,8 @@ bool PostToWindow(OpcDriver& drv, std::uint32_t message)
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message < MsgIssueRead || message > MsgNotifyWrite)
-        return DefWindowProcA(window, message, wParam, lParam);
+    bool ours = (message >= MsgIssueRead && message <= MsgNotifyWrite) || message == WM_TIMER;
+    if (!ours) return DefWindowProcA(window, message, wParam, lParam);
     // Null for a message that arrives before the instance is stored.
     auto* drv = reinterpret_cast<OpcDriver*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
     if (drv == nullptr) return 0;
@@ -111,6 +112,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case MsgNotifyRead:
         DeliverReadNotification(*drv);
+        break;
+    case WM_TIMER:
+        OnBatchTimeout(*drv, wParam);
         break;
     default:
         DeliverWriteNotification(*drv);

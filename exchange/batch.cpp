@@ -4,6 +4,7 @@
 
 #include "connection/message_window.h"
 #include "connection/worker.h"
+#include "exchange/batch_timeout.h"
 #include "hostrt/core.h"
 
 namespace {
@@ -143,6 +144,9 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
     if (state.completionHeld) {
         state.completionHeld = false;
         EndBatch(drv, kind);
+    } else if (!HasFlag(drv, ThreadMode)) {
+        // A synchronous batch is bounded by its worker; an asynchronous one only by this timer.
+        StartBatchTimeout(drv, kind);
     }
 }
 
@@ -176,6 +180,7 @@ void CompleteBatch(OpcDriver& drv, const BatchKind& kind)
 
 void EndBatch(OpcDriver& drv, const BatchKind& kind)
 {
+    StopBatchTimeout(drv, kind);
     if (StateOf(drv, kind).outstanding > 0) FailLeftovers(drv, kind);
     ClearFlag(drv, kind.activeFlag);
     // The notification goes first, so the host hears of this batch before a deferred one is issued; both
