@@ -27,17 +27,27 @@ HRESULT MasterError(const Completion& c, DWORD n)
     return S_OK;
 }
 
-// One call of the sink; `empty` sends the count 0 with placeholder arrays ([in] arrays may not be null).
-HRESULT Invoke(IOPCDataCallback* sink, Completion& c, bool empty)
+bool Foreign(const SimProcess& sim, SimMethod callback)
+{
+    if (callback == SimMethod::OnReadComplete) return sim.scenario.foreignRead;
+    return callback == SimMethod::OnWriteComplete && sim.scenario.foreignWrite;
+}
+
+// One call of the sink; `empty` sends the count 0 with placeholder arrays ([in] arrays may not be null),
+// `foreign` every client handle with kForeignHandleBit flipped.
+HRESULT Invoke(IOPCDataCallback* sink, Completion& c, bool empty, bool foreign)
 {
     DWORD n = empty ? 0 : static_cast<DWORD>(c.clients.size());
+    std::vector<OPCHANDLE> foreignClients(c.clients);
+    for (OPCHANDLE& handle : foreignClients)
+        handle ^= kForeignHandleBit;
     OPCHANDLE noHandle = 0;
     VARIANT noValue;
     VariantInit(&noValue);
     WORD noQuality = 0;
     FILETIME noTime{};
     HRESULT noError = S_OK;
-    OPCHANDLE* h = n ? c.clients.data() : &noHandle;
+    OPCHANDLE* h = n == 0 ? &noHandle : foreign ? foreignClients.data() : c.clients.data();
     HRESULT* e = n ? c.errors.data() : &noError;
     OPCHANDLE hGroup = c.group->hClientGroup;
     switch (c.callback) {
@@ -58,7 +68,7 @@ HRESULT Invoke(IOPCDataCallback* sink, Completion& c, bool empty)
 
 void InvokeAndLog(SimProcess& sim, IOPCDataCallback* sink, Completion& c, bool empty)
 {
-    HRESULT hr = Invoke(sink, c, empty);
+    HRESULT hr = Invoke(sink, c, empty, Foreign(sim, c.callback));
     WriteSimLog(sim.log, std::string("callback ") + SimMethodName(c.callback) + " " + GroupText(*c.group) +
                              " transid=" + std::to_string(c.transId) + " count=" +
                              std::to_string(empty ? 0 : c.clients.size()) + " hr=" + HexHResult(hr));

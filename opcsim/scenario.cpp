@@ -235,6 +235,16 @@ bool ParseEmpty(const Tokens& t, Scenario& s, std::string& error)
     return true;
 }
 
+bool ParseForeign(const Tokens& t, Scenario& s, std::string& error)
+{
+    if (t.size() != 3 || (t[2] != "OnReadComplete" && t[2] != "OnWriteComplete")) {
+        error = "foreign-handles OnReadComplete|OnWriteComplete";
+        return false;
+    }
+    (t[2] == "OnReadComplete" ? s.foreignRead : s.foreignWrite) = true;
+    return true;
+}
+
 bool ParseBehaviour(const Tokens& t, Scenario& s, std::string& error)
 {
     const std::string& name = t.size() > 1 ? t[1] : std::string();
@@ -242,6 +252,7 @@ bool ParseBehaviour(const Tokens& t, Scenario& s, std::string& error)
     if (name == "lacks") return ParseLacks(t, s, error);
     if (name == "shutdown") return ParseShutdown(t, s, error);
     if (name == "empty-completion") return ParseEmpty(t, s, error);
+    if (name == "foreign-handles") return ParseForeign(t, s, error);
     if (name == "completions" && t.size() == 3 &&
         (t[2] == "posted" || t[2] == "reentrant" || t[2] == "thread")) {
         s.delivery = t[2] == "posted"      ? Delivery::Posted

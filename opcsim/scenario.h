@@ -82,6 +82,9 @@ struct Lacks { // interfaces and connection points the scenario takes away
     bool asyncIo = false;
 };
 
+// The bit a foreign-handles completion flips in every client handle: no client gives such handles here.
+constexpr DWORD kForeignHandleBit = 0x80000000;
+
 struct Scenario {
     std::wstring vendor = L"tagport simulation server";
     std::wstring logPath{};
@@ -94,6 +97,9 @@ struct Scenario {
     std::vector<TriggerRule> hangs{};
     EmptyCompletion emptyRead = EmptyCompletion::None;
     EmptyCompletion emptyWrite = EmptyCompletion::None;
+    // Completions that name their items by client handles the client never gave (kForeignHandleBit set).
+    bool foreignRead = false;
+    bool foreignWrite = false;
     Delivery delivery = Delivery::Posted;
     ShutdownRule shutdown{};
     Lacks lacks{};

@@ -205,6 +205,17 @@ TEST_F(BehaviourTest, EmptyCompletionComesFirstThenTheRealOne)
     EXPECT_EQ(sink.calls[1].clients, (std::vector<OPCHANDLE>{100, 101}));
 }
 
+TEST_F(BehaviourTest, ForeignHandlesCompletionNamesHandlesTheClientNeverGave)
+{
+    Start("behaviour foreign-handles OnReadComplete\n");
+    OpenAsync();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(AsyncRead(9), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return sink.calls.size() >= 1; }, 5000, "OnReadComplete"));
+    EXPECT_EQ(sink.calls[0].transId, 9u);
+    EXPECT_EQ(sink.calls[0].clients, (std::vector<OPCHANDLE>{0x80000064, 0x80000065}));
+}
+
 TEST_F(BehaviourTest, ShutdownNoticeAfterTheSecondSyncRead)
 {
     Start("behaviour shutdown after=2:SyncRead reason=\"Plant stop\"\n");

@@ -51,7 +51,8 @@ TEST_F(ScenarioParse, BehavioursAreRead)
                               "behaviour item-error OnWriteComplete Sim.R8 0x0004000E\n"
                               "behaviour crash any 5\nbehaviour hang AsyncWrite\n"
                               "behaviour shutdown after=2:SyncRead reason=\"Plant stop\"\n"
-                              "behaviour lacks group IOPCAsyncIO2\nbehaviour completions thread\n",
+                              "behaviour lacks group IOPCAsyncIO2\nbehaviour completions thread\n"
+                              "behaviour foreign-handles OnWriteComplete\n",
                               scenario, error))
         << error;
     ASSERT_EQ(scenario.status.size(), 3u);
@@ -70,6 +71,8 @@ TEST_F(ScenarioParse, BehavioursAreRead)
     EXPECT_EQ(scenario.shutdown.afterCount, 2u);
     EXPECT_TRUE(scenario.lacks.asyncIo);
     EXPECT_EQ(scenario.delivery, Delivery::Thread);
+    EXPECT_FALSE(scenario.foreignRead);
+    EXPECT_TRUE(scenario.foreignWrite);
 }
 
 struct BadLine {
