@@ -1,7 +1,8 @@
 // Servers that fail under a running instance, end to end in both modes: one that exits inside the read
-// or write call, one whose call never returns until its process is ended, and one that sends its shutdown
-// notice while a batch of each direction is outstanding and answers afterwards. Every export returns within
-// its bound, every channel ends in a defined status, and Done and DisposeDriver complete.
+// or write call, one whose call never returns until its process is ended, one whose completions name
+// client handles the instance never gave, and one that sends its shutdown notice while a batch of each
+// direction is outstanding and answers afterwards. Every export returns within its bound, every channel
+// ends in a defined status, and Done and DisposeDriver complete.
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,27 @@ TEST_P(FailingServerE2E, CallThatNeverReturnsEndsWhenTheServerEnds)
     EXPECT_EQ(host.ReadStatus(kI4), StatusFailed);
     PumpMessages();
     EXPECT_EQ(host.notes.size(), mode() == Mode::Sync ? 1u : 0u);
+    EXPECT_LT(EndInstance(), kQuickCallMs);
+}
+
+class AsyncFailingServerE2E : public FailingServerE2E {};
+
+INSTANTIATE_TEST_SUITE_P(AsyncMode, AsyncFailingServerE2E, ::testing::Values(Mode::Async), ModeTestName);
+
+TEST_P(AsyncFailingServerE2E, CompletionsNamingUnknownClientHandlesStoreNothingAndFailTheBatchOnce)
+{
+    ASSERT_TRUE(
+        Start("behaviour foreign-handles OnReadComplete\nbehaviour foreign-handles OnWriteComplete\n"));
+    host.RequestRead({kI4, kR8});
+    host.FireRead();
+    host.RequestWrite(kR8, Value(TypeF64, 7.5));
+    host.FireWrite();
+    ASSERT_TRUE(host.WaitNotified(2));
+    ExpectFailed(false);
+    ExpectFailed(true);
+    EXPECT_EQ(host.Get(kI4, TypeI32).quality, 0u) << "nothing was stored";
+    PumpMessages();
+    EXPECT_EQ(host.notes.size(), 2u);
     EXPECT_LT(EndInstance(), kQuickCallMs);
 }
 
