@@ -1,10 +1,9 @@
-// Done end to end: the tear-down after every kind of Init, two instances at once, and cycles of whole
-// instance lives that must leave nothing behind in the host's process.
+// Done end to end: the tear-down after every kind of Init, and two instances at once (the cycles of whole
+// instance lives are in tests/e2e/connection_cycles).
 
 #include <gtest/gtest.h>
 
 #include "tests/e2e/connection/connection_host.h"
-#include "tests/support/process_census.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -85,46 +84,6 @@ TEST_F(Done, TwoInstancesShareTheWindowClassUntilTheLibraryIsUnloaded)
     UnloadDriverApi(api);
     EXPECT_FALSE(GetClassInfoA(module, kClassName, &found)) << "unregistered at process detach";
     ASSERT_TRUE(LoadDriverApi(api));
-}
-
-// Whole instance lives in a row leave no handle, thread or window behind (the allocator's blocks are
-// counted by the unit test of the same cycles). Process-wide counts move with COM's own threads and
-// caches, hence a margin far below one per cycle. Under Wine every worker thread that exports the
-// shutdown sink leaves an RPC endpoint of two handles for good, and COM stops serving after about 64;
-// the synchronous cycles therefore run against a server without shutdown notices.
-TEST_F(Done, HundredCyclesInEachModeLeaveNoHandleThreadOrWindowBehind)
-{
-    constexpr int kCycles = 100;
-    constexpr std::uint32_t kMargin = 10;
-    struct ModeCase {
-        const char* name;
-        const char* behaviours;
-        const char* serverLines;
-    };
-    const ModeCase modes[] = {
-        {"asynchronous", "", ""},
-        {"synchronous", "behaviour lacks server IOPCShutdown\n", "sync = yes\n"},
-    };
-    for (const ModeCase& mode : modes) {
-        SCOPED_TRACE(mode.name);
-        ASSERT_TRUE(Serve(mode.behaviours));
-        auto cycle = [&] {
-            OpcDriver* instance = nullptr;
-            std::string text;
-            bool connected = Connect(instance, mode.serverLines, Width::Ansi, &text);
-            Release(instance);
-            EXPECT_TRUE(connected) << text;
-        };
-        cycle(); // the server's start and COM's first use in this mode create lasting state
-        std::uint32_t handles = OpenHandleCount();
-        std::uint32_t threads = ThreadCount();
-        for (int i = 0; i < kCycles && !HasFailure(); ++i)
-            cycle();
-        EXPECT_LE(OpenHandleCount(), handles + kMargin);
-        EXPECT_LE(ThreadCount(), threads + kMargin);
-        EXPECT_TRUE(DriverWindows().empty());
-        EXPECT_EQ(Logged("call AddGroup"), static_cast<std::size_t>(kCycles + 1));
-    }
 }
 
 } // namespace

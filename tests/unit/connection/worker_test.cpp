@@ -16,6 +16,7 @@
 #include "connection/worker.h"
 #include "hostrt/core.h"
 #include "tests/support/fake_opc.h"
+#include "tests/support/trace_capture.h"
 #include "tests/support/wait.h"
 #include "tests/unit/connection/connection_test_support.h"
 
@@ -184,6 +185,26 @@ TEST_F(Worker, AFileRateReadsFromTheCache)
     TakeBack(MsgSyncReadDone);
     ASSERT_EQ(server.group.SyncCalls().size(), 1u);
     EXPECT_EQ(server.group.SyncCalls()[0].source, OPC_DS_CACHE);
+}
+
+TEST_F(Worker, WithTheTraceOnEachCallIsNamedBeforeAndAfter)
+{
+    TraceCapture capture;
+    ASSERT_TRUE(capture.IsInstalled());
+    SetFlag(*drv, Trace);
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    ASSERT_NO_FATAL_FAILURE(HandRead());
+    TakeBack(MsgSyncReadDone);
+    ASSERT_NO_FATAL_FAILURE(HandWrite());
+    TakeBack(MsgSyncWriteDone);
+    drv->updateRateMs = 1000; // read only by the worker's next read
+    ASSERT_NO_FATAL_FAILURE(HandRead());
+    TakeBack(MsgSyncReadDone);
+    EXPECT_EQ(capture.Take(),
+              (std::vector<std::wstring>{
+                  L"IOPCSyncIO->Read( OPC_DS_DEVICE, ...)\r\n", L"IOPCSyncIO->Read() returned\r\n",
+                  L"IOPCSyncIO->Write(...)\r\n", L"IOPCSyncIO->Write() returned\r\n",
+                  L"IOPCSyncIO->Read( OPC_DS_CACHE, ...)\r\n", L"IOPCSyncIO->Read() returned\r\n"}));
 }
 
 TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
