@@ -148,18 +148,20 @@ TEST_F(Init, TheTextIsCutToTheHostsMaximum)
 TEST_F(Init, AHostThreadInTheMultithreadedApartmentFailsComInitialisation)
 {
     ASSERT_TRUE(Serve());
-    std::string text;
-    bool connected = true;
-    std::thread host([&] {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        OpcDriver* instance = nullptr;
-        connected = Connect(instance, "", Width::Wide, &text);
-        Release(instance);
-        CoUninitialize();
-    });
-    host.join();
-    EXPECT_FALSE(connected);
-    EXPECT_EQ(text, "Microsoft COM initialization failed");
+    for (Width width : {Width::Ansi, Width::Wide}) {
+        std::string text;
+        bool connected = true;
+        std::thread host([&] {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            OpcDriver* instance = nullptr;
+            connected = Connect(instance, "", width, &text);
+            Release(instance);
+            CoUninitialize();
+        });
+        host.join();
+        EXPECT_FALSE(connected);
+        EXPECT_EQ(text, "Microsoft COM initialization failed");
+    }
 }
 
 } // namespace
