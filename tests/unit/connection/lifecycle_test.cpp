@@ -1,5 +1,7 @@
-// Init and Done over the real parameter file and a fake server reached through COM: both modes, the
-// fall-back, every kind of failure, the tear-down on each path, and repeated cycles.
+// Init and Done over the real parameter file and a fake server reached through COM, looking at the
+// instance's own state: the asynchronous connection, the fall-back on either cause, what Done releases,
+// and repeated cycles counted in allocator blocks. The texts and the modes as the host sees them are
+// tested end to end (tests/e2e/connection).
 
 #include <string>
 #include <thread>
@@ -42,13 +44,13 @@ protected:
     }
 
     // Writes a parameter file for the fake server with the given extra [server] lines, then runs Init.
-    bool InitWith(const std::string& serverLines, std::uint32_t errMax = 127)
+    bool InitWith(const std::string& serverLines)
     {
         file = std::make_unique<TempFile>("[server]\nCLSID = " + ClsidText(host.clsid) + "\n" + serverLines +
                                           "[channels]\n1 = item1\n5-7 = item5\n");
         std::wstring name = file->Path();
         CopyText(127, err, 8, L"sentinel");
-        return Init(*drv, static_cast<std::uint32_t>(name.size()), name.c_str(), errMax, err, 77,
+        return Init(*drv, static_cast<std::uint32_t>(name.size()), name.c_str(), 127, err, 77,
                     IgnoreNotification);
     }
 
@@ -90,21 +92,6 @@ TEST_F(Lifecycle, AsynchronousModeConnectsInTheHostsThread)
     EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
 }
 
-TEST_F(Lifecycle, SyncOrAHostKeySelectsTheWorker)
-{
-    for (const char* lines : {"sync = yes\n", "host =\n"}) {
-        SCOPED_TRACE(lines);
-        ASSERT_TRUE(InitWith(lines)) << err;
-        EXPECT_TRUE(HasFlag(*drv, ThreadMode));
-        EXPECT_TRUE(WorkerAlive(*drv));
-        EXPECT_EQ(server.LastAddGroup().active, FALSE);
-        Done(*drv);
-        ExpectReleased();
-        FreeDriverRecord(drv);
-        drv = MakeDriverRecord();
-    }
-}
-
 struct FallBackCase {
     const char* name;
     void (*prepare)(FakeServer&);
@@ -138,31 +125,6 @@ TEST_F(Lifecycle, AGroupThatCannotServeAsynchronousModeFallsBackToTheWorker)
     }
 }
 
-struct FailureCase {
-    const char* name;
-    const char* serverLines;
-    const wchar_t* text;
-};
-
-TEST_F(Lifecycle, EveryFailureReachesTheCallerAndDoneReleasesWhatWasAcquired)
-{
-    const FailureCase cases[] = {
-        {"asynchronous connection", "", L"Server startup failed"},
-        {"worker's connection", "sync = yes\n", L"Server startup failed"},
-    };
-    server.statusAnswers = {{S_OK, OPC_STATUS_FAILED, true}};
-    for (const FailureCase& row : cases) {
-        SCOPED_TRACE(row.name);
-        EXPECT_FALSE(InitWith(row.serverLines));
-        EXPECT_STREQ(err, row.text);
-        EXPECT_FALSE(drv->ready);
-        Done(*drv);
-        ExpectReleased();
-        FreeDriverRecord(drv);
-        drv = MakeDriverRecord();
-    }
-}
-
 TEST_F(Lifecycle, AGroupFailureInTheHostsThreadIsReleasedThereByDone)
 {
     server.group.offerPoints = false;
@@ -172,26 +134,6 @@ TEST_F(Lifecycle, AGroupFailureInTheHostsThreadIsReleasedThereByDone)
     Done(*drv);
     ExpectReleased();
     EXPECT_EQ(server.group.refs, 0);
-}
-
-TEST_F(Lifecycle, AParameterFileFailureLeavesItsOwnTextAndOnlyTheWindowAndTable)
-{
-    wchar_t missing[] = L"Z:\\no\\such\\file.par";
-    EXPECT_FALSE(Init(*drv, 259, missing, 127, err, 0, nullptr));
-    EXPECT_STREQ(err, L"Cannot open specified parameter file");
-    EXPECT_NE(drv->window, nullptr);
-    Done(*drv);
-    ExpectReleased();
-    EXPECT_EQ(server.getStatusCalls, 0);
-}
-
-TEST_F(Lifecycle, TheTextIsCutToTheCallersMaximum)
-{
-    server.statusAnswers = {{S_OK, OPC_STATUS_SUSPENDED, true}};
-    err[11] = L'x';
-    EXPECT_FALSE(InitWith("", 10));
-    EXPECT_STREQ(err, L"Server in ");
-    EXPECT_EQ(err[11], L'x');
 }
 
 TEST_F(Lifecycle, DisposingWithoutDoneRunsDoneFirst)
