@@ -144,6 +144,31 @@ TEST_F(Init, TheTextIsCutToTheHostsMaximum)
     Release(instance);
 }
 
+// The class name taken for this library's instance before the first Init: no window can be made, and
+// Init says so instead of running an instance that nothing could ever reach.
+TEST_F(Init, FailsWithAClearTextWhenNoWindowCanBeMade)
+{
+    ASSERT_TRUE(Serve());
+    WNDCLASSA foreign{};
+    foreign.lpfnWndProc = DefWindowProcA;
+    foreign.hInstance = api.module;
+    foreign.lpszClassName = "Orvex OPC client driver window class";
+    ASSERT_NE(RegisterClassA(&foreign), 0);
+    for (Width width : {Width::Ansi, Width::Wide}) {
+        OpcDriver* instance = nullptr;
+        std::string text;
+        EXPECT_FALSE(Connect(instance, "", width, &text));
+        EXPECT_EQ(text, "Cannot create driver window");
+        Release(instance);
+    }
+    EXPECT_TRUE(ReadSimLog(sim).empty()) << "nothing is connected without a window";
+    ASSERT_TRUE(UnregisterClassA(foreign.lpszClassName, api.module));
+    OpcDriver* instance = nullptr;
+    std::string text;
+    EXPECT_TRUE(Connect(instance, "", Width::Ansi, &text)) << text;
+    Release(instance);
+}
+
 // A host thread that already runs in the multithreaded apartment cannot be given a single-threaded one.
 TEST_F(Init, AHostThreadInTheMultithreadedApartmentFailsComInitialisation)
 {
