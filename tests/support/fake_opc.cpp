@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-
 namespace {
 
 template <class T> T* TaskArray(std::size_t count)
@@ -16,6 +15,14 @@ HRESULT Answer(void** out, void* object)
     if (object == nullptr) return E_NOINTERFACE;
     static_cast<IUnknown*>(object)->AddRef();
     return S_OK;
+}
+
+// A container's answer for its one connection point, when it offers it.
+HRESULT FindOffered(bool offered, FakeConnectionPoint& own, REFIID iid, IConnectionPoint** point)
+{
+    bool found = offered && IsEqualIID(iid, own.interfaceId);
+    return Answer(reinterpret_cast<void**>(point), found ? &own : nullptr) == S_OK ? S_OK
+                                                                                   : CONNECT_E_NOCONNECTION;
 }
 
 } // namespace
@@ -237,9 +244,7 @@ HRESULT STDMETHODCALLTYPE FakeGroup::EnumConnectionPoints(IEnumConnectionPoints*
 
 HRESULT STDMETHODCALLTYPE FakeGroup::FindConnectionPoint(REFIID iid, IConnectionPoint** point)
 {
-    bool offered = offerDataPoint && IsEqualIID(iid, IID_IOPCDataCallback);
-    HRESULT hr = Answer(reinterpret_cast<void**>(point), offered ? &dataPoint : nullptr);
-    return hr == S_OK ? S_OK : CONNECT_E_NOCONNECTION;
+    return FindOffered(offerDataPoint, dataPoint, iid, point);
 }
 
 std::vector<SyncCall> FakeGroup::SyncCalls()
@@ -333,9 +338,7 @@ HRESULT STDMETHODCALLTYPE FakeServer::EnumConnectionPoints(IEnumConnectionPoints
 
 HRESULT STDMETHODCALLTYPE FakeServer::FindConnectionPoint(REFIID iid, IConnectionPoint** point)
 {
-    bool offered = offerShutdownPoint && IsEqualIID(iid, IID_IOPCShutdown);
-    HRESULT hr = Answer(reinterpret_cast<void**>(point), offered ? &shutdownPoint : nullptr);
-    return hr == S_OK ? S_OK : CONNECT_E_NOCONNECTION;
+    return FindOffered(offerShutdownPoint, shutdownPoint, iid, point);
 }
 
 AddGroupCall FakeServer::LastAddGroup()
