@@ -12,7 +12,7 @@
 #include "convert/value_payload.h"
 #include "hostrt/core.h"
 #include "tests/support/allocator_squeeze.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

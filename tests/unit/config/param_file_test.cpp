@@ -9,7 +9,7 @@
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
 #include "tests/support/temp_file.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/opc_driver.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 // A record from MakeDriverRecord, given back with FreeDriverRecord (which runs Done first).
 class DriverRecordTest : public LeakCheckedTest {

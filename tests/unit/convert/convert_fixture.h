@@ -15,7 +15,7 @@
 #include "convert/value_record.h"
 #include "tests/support/host_values.h"
 #include "tests/unit/convert/com_alloc_spy.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 class ConvertTest : public LeakCheckedTest {
 protected:

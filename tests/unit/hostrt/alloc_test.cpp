@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "hostrt/core.h"
-#include "leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "hostrt/core.h"
-#include "leak_check.h"
+#include "tests/support/leak_check.h"
 #include "text_buffer.h"
 
 namespace {

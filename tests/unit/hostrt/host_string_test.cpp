@@ -2,7 +2,7 @@
 
 #include "hostrt/core.h"
 #include "hostrt/host_string.h"
-#include "leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

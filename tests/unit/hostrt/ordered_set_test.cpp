@@ -8,7 +8,7 @@
 #include "hostrt/core.h"
 #include "hostrt/host_string.h"
 #include "hostrt/ordered_set.h"
-#include "leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

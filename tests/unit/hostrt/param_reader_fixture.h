@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "hostrt/param_reader.h"
-#include "leak_check.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/temp_file.h"
 
 using EntryList = std::vector<std::pair<std::wstring, std::wstring>>;

@@ -15,7 +15,7 @@
 #include "tests/support/allocator_squeeze.h"
 #include "tests/support/temp_file.h"
 #include "tests/support/trace_capture.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "convert/value_payload.h"
 #include "convert/value_record.h"
 #include "hostrt/core.h"
-#include "tests/unit/hostrt/leak_check.h"
+#include "tests/support/leak_check.h"
 
 namespace {
 
