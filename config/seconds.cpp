@@ -5,25 +5,27 @@
 namespace {
 
 constexpr std::uint64_t kMicrosecondsPerSecond = 1000000;
+// 4294967295 ms is INFINITE to the waits that use a time, so every time stays below it.
 constexpr std::uint64_t kMillisecondsLimit = 4294967295;
 constexpr std::uint64_t kLow32 = 0xFFFFFFFFu;
 
-struct Wide {
+// An unsigned 128-bit number, enough for a mantissa times 10^6 (the target has no such type).
+struct Uint128 {
     std::uint64_t high = 0;
     std::uint64_t low = 0;
 };
 
-void AddTo(Wide& sum, std::uint64_t addend)
+void AddTo(Uint128& sum, std::uint64_t addend)
 {
     sum.low += addend;
     if (sum.low < addend) ++sum.high;
 }
 
 // mantissa * 10^6 without loss: the mantissa has 53 bits, the product up to 73.
-Wide TimesMillion(std::uint64_t mantissa)
+Uint128 TimesMillion(std::uint64_t mantissa)
 {
     std::uint64_t upper = (mantissa >> 32) * kMicrosecondsPerSecond; // below 2^41
-    Wide product{upper >> 32, (upper & kLow32) << 32};
+    Uint128 product{upper >> 32, (upper & kLow32) << 32};
     AddTo(product, (mantissa & kLow32) * kMicrosecondsPerSecond);
     return product;
 }
@@ -32,7 +34,7 @@ Wide TimesMillion(std::uint64_t mantissa)
 // shift is at least 21 here, since the value is below 2^32.
 std::uint64_t RoundedMicroseconds(std::uint64_t mantissa, std::uint32_t shift)
 {
-    Wide scaled = TimesMillion(mantissa);
+    Uint128 scaled = TimesMillion(mantissa);
     std::uint32_t half = shift - 1;
     if (half < 64)
         AddTo(scaled, std::uint64_t{1} << half);
