@@ -51,6 +51,8 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
     drv.userData = userData;
     drv.notify = callback;
     if (!LoadParameterFile(drv, nameMax, name, errMax, err)) return false;
+    // Without memory for it the exports look channels up in the table itself, only slower.
+    BuildChannelIndex(drv.channelIndex, drv.channels);
     ConnectOutcome outcome = HasFlag(drv, SyncIo) ? StartWorker(drv) : ConnectInHostThread(drv);
     switch (outcome) {
     case ConnectOutcome::Connected:
@@ -80,6 +82,6 @@ void Done(OpcDriver& drv)
     // After this nothing that COM or a late worker delivers reaches the instance.
     drv.shutdownSink.owner = nullptr;
     drv.dataSink.owner = nullptr;
-    if (!RecordShared(drv)) drv.channels.Clear();
+    if (!RecordShared(drv)) ClearChannels(drv);
     DestroyDriverWindow(drv);
 }

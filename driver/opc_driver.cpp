@@ -35,9 +35,15 @@ void ReleaseDriverRecord(OpcDriver*& drv)
     drv = nullptr;
     if (record->holders.fetch_sub(1) != 1) return;
     // Done leaves these to the last holder while a worker it gave up on may still use them.
-    record->channels.Clear();
+    ClearChannels(*record);
     ReleaseSyncReadBatch(*record);
     ReleaseSyncWriteBatch(*record);
     // No destructor runs: everything the record refers to has been released.
     FreeBlock(record);
+}
+
+void ClearChannels(OpcDriver& drv)
+{
+    ReleaseChannelIndex(drv.channelIndex);
+    drv.channels.Clear();
 }

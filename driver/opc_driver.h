@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "config/channel_index.h"
 #include "config/channel_table.h"
 #include "connection/sink_objects.h"
 #include "exchange/batch_state.h"
@@ -46,6 +47,8 @@ constexpr std::uint32_t kLastErrorMax = 127;
 struct OpcDriver {
     HWND window = nullptr;
     ChannelTable channels;
+    // The exports' lookup of channels, built by Init once the file is loaded.
+    ChannelIndex channelIndex{&channels};
     GUID serverClsid{};
     wchar_t hostName[kHostNameMax + 1] = {};
     void(__cdecl* notify)(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero) = nullptr;
@@ -122,6 +125,9 @@ void FreeDriverRecord(OpcDriver*& drv);
 // last holder clears what is left (channel table, synchronous batches) and frees the block.
 void HoldDriverRecord(OpcDriver& drv);
 void ReleaseDriverRecord(OpcDriver*& drv);
+
+// Releases the channel lookup and the channel table; safe to repeat.
+void ClearChannels(OpcDriver& drv);
 
 // Release the synchronous read or write batch; safe at any time and safe to repeat. The counts stay.
 void ReleaseSyncReadBatch(OpcDriver& drv);

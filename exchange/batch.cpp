@@ -40,7 +40,7 @@ void FailLeftovers(OpcDriver& drv, const BatchKind& kind)
 Channel* RequestableChannel(OpcDriver& drv, const BatchKind& kind, std::uint32_t number)
 {
     if (IsServerDown(drv) || !drv.ready) return nullptr;
-    Channel* channel = FindChannel(drv.channels, number);
+    Channel* channel = LookUpChannel(drv.channelIndex, number);
     if (channel == nullptr || (channel->accessRights & kind.accessRight) == 0) return nullptr;
     return channel;
 }
@@ -210,7 +210,7 @@ bool Finalized(OpcDriver& drv, const BatchKind& kind, std::uint32_t number, std:
         *status = StatusFailed;
         return true;
     }
-    Channel* channel = FindChannel(drv.channels, number);
+    Channel* channel = LookUpChannel(drv.channelIndex, number);
     if (channel == nullptr) {
         *status = StatusNoChannel;
         return true;

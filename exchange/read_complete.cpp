@@ -39,7 +39,7 @@ bool StoreReadValue(Channel& channel, const VARIANT& value)
 void ItemReadComplete(OpcDriver& drv, HRESULT masterError, DWORD clientHandle, const VARIANT& value,
                       WORD quality, const FILETIME& timestamp, HRESULT itemError)
 {
-    Channel* channel = FindChannel(drv.channels, clientHandle);
+    Channel* channel = LookUpChannel(drv.channelIndex, clientHandle);
     if (channel == nullptr || !TakeOutstanding(drv, kReadBatch, *channel)) return;
     // A success code other than S_OK is a failure too: servers have been seen to return garbage there.
     if (masterError < 0 || itemError != S_OK) {

@@ -99,7 +99,7 @@ void GetInput3(OpcDriver& drv, std::uint32_t channel, HostValue* value, std::uin
                HostTimestamp* timestamp, bool wide)
 {
     if (IsServerDown(drv)) return;
-    Channel* found = FindChannel(drv.channels, channel);
+    Channel* found = LookUpChannel(drv.channelIndex, channel);
     if (found == nullptr) return;
     // Whatever the channel holds: the last read, or a value stored by a write request since.
     bool delivered = value != nullptr && DeliverValue(ChannelSlot(*found, channel), *value, wide);

@@ -16,7 +16,7 @@ constexpr wchar_t kTraceOnWriteComplete[] = L"IOPCDataCallback->OnWriteComplete(
 
 void ItemWriteComplete(OpcDriver& drv, HRESULT masterError, DWORD clientHandle, HRESULT itemError)
 {
-    Channel* channel = FindChannel(drv.channels, clientHandle);
+    Channel* channel = LookUpChannel(drv.channelIndex, clientHandle);
     if (channel == nullptr || !TakeOutstanding(drv, kWriteBatch, *channel)) return;
     // A success code other than S_OK is a failure too: servers have been seen to return garbage there.
     if (masterError < 0 || itemError != S_OK) {

@@ -10,13 +10,16 @@
 #include "bench/common/figures.h"
 #include "bench/common/par_items.h"
 #include "bench/exchange/bench_plan.h"
+#include "bench/exchange/builds.h"
 #include "bench/exchange/driver_host.h"
 
 namespace {
 
-// One direction of one size and mode: the driver's batches and the bare client's, round by round.
+// One direction of one size and mode: the driver's batches, the baseline driver's and the bare
+// client's, round by round.
 struct Series {
     std::vector<BatchTimes> driver{};
+    std::vector<BatchTimes> baseline{};
     std::vector<double> bareMs{};
 };
 
@@ -29,6 +32,7 @@ struct Measured {
 
 struct Session {
     DriverHost host{};
+    DriverHost baseHost{}; // unused without a baseline
     BareClient bare{};
     ParItems items{};
     Mode mode = Mode::Async;
@@ -41,14 +45,15 @@ bool Failed(const Session& s, const char* what)
     return false;
 }
 
-bool DriverRound(Session& s, double base, Measured* m)
+bool DriverRound(Session& s, DriverHost& host, double base, std::vector<BatchTimes>* reads,
+                 std::vector<BatchTimes>* writes)
 {
     BatchTimes read, write;
-    if (!DriverRead(s.host, s.items.channels, read) || !DriverWrite(s.host, s.items.channels, base, write))
-        return Failed(s, "the driver's batch");
-    if (m != nullptr) {
-        m->read.driver.push_back(read);
-        m->write.driver.push_back(write);
+    if (!DriverRead(host, s.items.channels, read) || !DriverWrite(host, s.items.channels, base, write))
+        return Failed(s, host.api == s.host.api ? "the driver's batch" : "the baseline driver's batch");
+    if (reads != nullptr) {
+        reads->push_back(read);
+        writes->push_back(write);
     }
     return true;
 }
@@ -68,16 +73,35 @@ bool BareRound(Session& s, double base, Measured* m)
     return true;
 }
 
-// The order of driver and bare client alternates between rounds, so that neither always follows the
-// other's work on the server. Warm-up rounds record nothing.
-bool Round(Session& s, int round, Measured* m)
+// Driver, baseline driver (when there is one) and bare client take turns in an order that turns each
+// round. Warm-up rounds record nothing.
+bool Round(Session& s, bool withBaseline, int round, Measured* m)
 {
     double base = static_cast<double>(round) * 10;
-    if (round % 2 == 0) return DriverRound(s, base, m) && BareRound(s, base, m);
-    return BareRound(s, base, m) && DriverRound(s, base, m);
+    int participants = withBaseline ? 3 : 2;
+    bool ok = true;
+    for (int turn = 0; ok && turn < participants; ++turn) {
+        if (TurnOf(0, round, participants) == turn) {
+            ok = DriverRound(s, s.host, base, m ? &m->read.driver : nullptr, m ? &m->write.driver : nullptr);
+        } else if (TurnOf(1, round, participants) == turn) {
+            ok = BareRound(s, base, m);
+        } else {
+            ok = DriverRound(s, s.baseHost, base, m ? &m->read.baseline : nullptr,
+                             m ? &m->write.baseline : nullptr);
+        }
+    }
+    return ok;
 }
 
-bool MeasureSize(const DriverApi& api, const std::string& folder, const Size& size, Mode mode, Measured& m)
+bool StartHost(DriverHost& host, const DriverApi& api, const std::string& par)
+{
+    std::string error;
+    if (StartDriverHost(host, api, par, error)) return true;
+    std::fprintf(stderr, "bench_exchange: Init failed: %s\n", error.c_str());
+    return false;
+}
+
+bool MeasureSize(const Builds& builds, const std::string& folder, const Size& size, Mode mode, Measured& m)
 {
     std::string par = ParPath(folder, "", mode, size.channels);
     std::fprintf(stderr, "bench_exchange: %u channels, %s\n", size.channels, ModeName(mode));
@@ -88,8 +112,8 @@ bool MeasureSize(const DriverApi& api, const std::string& folder, const Size& si
         std::fprintf(stderr, "bench_exchange: %s\n", error.c_str());
         return false;
     }
-    bool ok = StartDriverHost(s.host, api, par, error);
-    if (!ok) std::fprintf(stderr, "bench_exchange: Init failed: %s\n", error.c_str());
+    bool ok = StartHost(s.host, *builds.current, par) &&
+              (builds.baseline == nullptr || StartHost(s.baseHost, *builds.baseline, par));
     HRESULT hr = ok ? ConnectBareClient(s.bare, s.items, error) : S_OK;
     if (FAILED(hr)) {
         std::fprintf(stderr, "bench_exchange: bare client: %s failed, 0x%08lX\n", error.c_str(), hr);
@@ -97,8 +121,9 @@ bool MeasureSize(const DriverApi& api, const std::string& folder, const Size& si
     }
     m = Measured{size.channels, mode};
     for (int round = 0; ok && round < kWarmUps + size.rounds; ++round)
-        ok = Round(s, round, round < kWarmUps ? nullptr : &m);
+        ok = Round(s, builds.baseline != nullptr, round, round < kWarmUps ? nullptr : &m);
     StopDriverHost(s.host);
+    StopDriverHost(s.baseHost);
     ReleaseBareClient(s.bare);
     return ok;
 }
@@ -111,13 +136,13 @@ std::vector<double> Totals(const std::vector<BatchTimes>& times)
     return totals;
 }
 
-// Driver over bare client within each round: rounds are adjacent in time, so the ratio of a round
-// is little disturbed by a load that comes and goes on the machine.
-Spread RoundRatios(const Series& s)
+// Round by round quotients: the batches of a round are adjacent in time, so the ratio of a round is
+// little disturbed by a load that comes and goes on the machine.
+Spread RoundRatios(const std::vector<double>& numerators, const std::vector<double>& denominators)
 {
     std::vector<double> ratios;
-    for (std::size_t i = 0; i < s.driver.size(); ++i)
-        ratios.push_back(s.driver[i].Total() / s.bareMs[i]);
+    for (std::size_t i = 0; i < numerators.size() && i < denominators.size(); ++i)
+        ratios.push_back(numerators[i] / denominators[i]);
     return Summarise(ratios);
 }
 
@@ -128,8 +153,8 @@ void PrintLatencyRow(const Measured& m, const char* direction, const Series& s)
     double addedUs = (driver.median - bare.median) * 1000 / m.channels;
     std::printf("| %u | %s | %s | %s | %s | %s | %s | %s |\n", m.channels, ModeName(m.mode), direction,
                 MedianAndRange(driver).c_str(), MedianAndRange(bare).c_str(),
-                MedianAndRange(RoundRatios(s)).c_str(), Figure(m.channels * 1000 / driver.median).c_str(),
-                Figure(addedUs).c_str());
+                MedianAndRange(RoundRatios(Totals(s.driver), s.bareMs)).c_str(),
+                Figure(m.channels * 1000 / driver.median).c_str(), Figure(addedUs).c_str());
 }
 
 // Where the host's thread spent the driver's batch, against the bare client's call (medians, ms).
@@ -150,6 +175,16 @@ void PrintBreakdownRow(const Measured& m, const char* direction, const Series& s
                 Figure(bare).c_str(), Figure(fireMedian - bare).c_str());
 }
 
+// This build against the baseline, both driven by the same rounds.
+void PrintBaselineRow(const Measured& m, const char* direction, const Series& s)
+{
+    std::vector<double> current = Totals(s.driver);
+    std::vector<double> baseline = Totals(s.baseline);
+    std::printf("| %u | %s | %s | %s | %s | %s |\n", m.channels, ModeName(m.mode), direction,
+                MedianAndRange(Summarise(current)).c_str(), MedianAndRange(Summarise(baseline)).c_str(),
+                MedianAndRange(RoundRatios(current, baseline)).c_str());
+}
+
 using RowPrinter = void (*)(const Measured& m, const char* direction, const Series& s);
 
 // The head (title, text, column lines), a read and a write row per size and mode, and a blank line.
@@ -165,13 +200,13 @@ void PrintTable(const char* head, const std::vector<Measured>& all, RowPrinter r
 
 } // namespace
 
-bool RunBatchTable(const DriverApi& api, const std::string& folder)
+bool RunBatchTable(const Builds& builds, const std::string& folder)
 {
     std::vector<Measured> all;
     for (const Size& size : kSizes) {
         for (Mode mode : {Mode::Async, Mode::Sync}) {
             all.emplace_back();
-            if (!MeasureSize(api, folder, size, mode, all.back())) return false;
+            if (!MeasureSize(builds, folder, size, mode, all.back())) return false;
         }
     }
     std::printf(
@@ -203,5 +238,15 @@ bool RunBatchTable(const DriverApi& api, const std::string& folder)
                "| bare client call | issue to notification minus bare call |\n"
                "|---:|---|---|---:|---:|---:|---:|---:|---:|\n",
                all, PrintBreakdownRow);
+    if (builds.baseline == nullptr) return true;
+    PrintTable(
+        "## This build against the baseline: batches\n\n"
+        "The baseline's tagport.dll (an earlier commit, built from its own worktree) runs in the same "
+        "process as a third participant of the same rounds, with an instance of its own on the same "
+        "parameter file and server. Whole batches as in the first table, ms, median [min, max]; ratio: "
+        "this build over the baseline within each round, median [min, max] (below 1: faster now).\n\n"
+        "| channels | mode | batch | this build ms | baseline ms | this over baseline |\n"
+        "|---:|---|---|---:|---:|---:|\n",
+        all, PrintBaselineRow);
     return true;
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "tests/support/driver_api.h"
+#include "bench/exchange/builds.h"
 
 // Runs every size in both modes with the parameter files <folder>/<mode>_<N>.par and prints the markdown
 // table; false (with the reason on stderr) when a connection or a batch failed.
-bool RunBatchTable(const DriverApi& api, const std::string& folder);
+bool RunBatchTable(const Builds& builds, const std::string& folder);

@@ -16,7 +16,7 @@ struct Size {
     std::uint32_t channels;
     int rounds; // chosen so that the batch table takes about a minute under Wine on 2 cores
 };
-constexpr Size kSizes[] = {{1, 200}, {100, 200}, {1000, 100}, {10000, 30}, {50000, 10}};
+constexpr Size kSizes[] = {{1, 200}, {100, 200}, {1000, 100}, {10000, 30}, {50000, 10}, {100000, 8}};
 constexpr int kWarmUps = 2;
 
 // "" for the plain files; "trace_" for the same files with "debug = yes".

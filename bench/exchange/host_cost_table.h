@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tests/support/driver_api.h"
+#include "bench/exchange/builds.h"
 
 // Uses <folder>/async_<N>.par for each table size and prints the markdown table; false (with the
 // reason on stderr) when Init or a batch failed.
-bool RunHostCostTable(const DriverApi& api, const std::string& folder);
+bool RunHostCostTable(const Builds& builds, const std::string& folder);

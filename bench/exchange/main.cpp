@@ -1,7 +1,8 @@
 // Read and write batches of tagport.dll against the simulation server, beside a bare OPC client making
 // the same calls on the same items; the driver's own part of a batch, from its trace; and the host-side
-// cost of the exports against the table size.
-// Usage: bench_exchange <folder with the parameter files of scripts/bench> [batches|host]
+// cost of the exports against the table size. Given a baseline DLL (an earlier commit's build), every
+// table also compares this build with it, both driven by the same rounds.
+// Usage: bench_exchange <folder with the parameter files of scripts/bench> [all|batches|host] [baseline dll]
 // Prints markdown tables on stdout, progress on stderr; exits non-zero when anything failed.
 
 #include <cstdio>
@@ -12,27 +13,54 @@
 #include <objbase.h>
 
 #include "bench/exchange/batch_table.h"
+#include "bench/exchange/builds.h"
 #include "bench/exchange/host_cost_table.h"
 #include "bench/exchange/own_time_table.h"
 #include "tests/support/driver_api.h"
 
+namespace {
+
+bool LoadBaseline(const char* path, DriverApi& api)
+{
+    HMODULE module = LoadLibraryA(path);
+    if (module == nullptr) {
+        std::fprintf(stderr, "bench_exchange: LoadLibrary(%s) failed, error %lu\n", path, GetLastError());
+        return false;
+    }
+    ::testing::AssertionResult resolved = ResolveDriverApi(module, api);
+    api.module = module; // freed by UnloadDriverApi
+    if (!resolved) std::fprintf(stderr, "bench_exchange: baseline: %s\n", resolved.message());
+    return resolved;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: bench_exchange <parameter file folder> [batches|host]\n");
+    const char* part = argc >= 3 ? argv[2] : "all";
+    bool all = std::strcmp(part, "all") == 0;
+    bool batches = all || std::strcmp(part, "batches") == 0;
+    bool host = all || std::strcmp(part, "host") == 0;
+    if (argc < 2 || argc > 4 || (!batches && !host)) {
+        std::fprintf(stderr,
+                     "usage: bench_exchange <parameter file folder> [all|batches|host] [baseline dll]\n");
         return 2;
     }
     std::string folder = argv[1];
-    bool batches = argc == 2 || std::strcmp(argv[2], "batches") == 0;
-    bool host = argc == 2 || std::strcmp(argv[2], "host") == 0;
     // The host's thread is a single-threaded apartment that dispatches messages, as the runtime's is.
     if (FAILED(CoInitialize(nullptr))) return 1;
-    DriverApi api;
+    DriverApi api, baselineApi;
     ::testing::AssertionResult loaded = LoadDriverApi(api);
     bool ok = loaded;
     if (!ok) std::fprintf(stderr, "bench_exchange: %s\n", loaded.message());
-    if (ok && batches) ok = RunBatchTable(api, folder) && RunOwnTimeTable(api, folder);
-    if (ok && host) ok = RunHostCostTable(api, folder);
+    Builds builds{&api, nullptr};
+    if (ok && argc == 4) {
+        ok = LoadBaseline(argv[3], baselineApi);
+        builds.baseline = &baselineApi;
+    }
+    if (ok && batches) ok = RunBatchTable(builds, folder) && RunOwnTimeTable(builds, folder);
+    if (ok && host) ok = RunHostCostTable(builds, folder);
+    UnloadDriverApi(baselineApi);
     UnloadDriverApi(api);
     CoUninitialize();
     return ok ? 0 : 1;

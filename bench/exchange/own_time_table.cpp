@@ -9,19 +9,23 @@
 #include "bench/common/par_items.h"
 #include "bench/common/trace_clock.h"
 #include "bench/exchange/bench_plan.h"
+#include "bench/exchange/builds.h"
 #include "bench/exchange/driver_host.h"
 
 namespace {
 
-// Fewer rounds than the batch table: the own time varies much less than the server's.
+// Fewer rounds than the batch table: the own time varies much less than the server's. At least 9, so
+// that a thread wake-up delayed by the shared machine's scheduler (milliseconds, the own time of a whole
+// large batch) does not decide the median.
 constexpr int kRoundsDivisor = 4;
-constexpr int kMinRounds = 5;
+constexpr int kMinRounds = 9;
 
 struct OwnSeries {
     std::vector<double> totalMs{};
     std::vector<double> callMs{};
     std::vector<double> ownMs{};
-    std::vector<double> ratios{}; // batch over server window, per round
+    std::vector<double> loopsMs{}; // the host's loops: requests, finalize, GetInput3
+    std::vector<double> ratios{};  // batch over server window, per round
 };
 
 bool Record(OwnSeries& s, const BatchTimes& times, bool counted)
@@ -33,6 +37,7 @@ bool Record(OwnSeries& s, const BatchTimes& times, bool counted)
         s.totalMs.push_back(times.Total());
         s.callMs.push_back(call);
         s.ownMs.push_back(times.Total() - call);
+        s.loopsMs.push_back(times.request + times.finalize + times.get);
         s.ratios.push_back(times.Total() / call);
     }
     return true;
@@ -42,45 +47,93 @@ void PrintRow(std::uint32_t channels, Mode mode, const char* direction, const Ow
 {
     double total = Summarise(s.totalMs).median;
     Spread own = Summarise(s.ownMs);
-    std::printf("| %u | %s | %s | %s | %s | %s | %s | %s |\n", channels, ModeName(mode), direction,
-                Figure(total).c_str(), Figure(Summarise(s.callMs).median).c_str(),
-                MedianAndRange(own).c_str(), Figure(own.median * 1000 / channels).c_str(),
-                MedianAndRange(Summarise(s.ratios)).c_str());
+    double loops = Summarise(s.loopsMs).median;
+    std::printf(
+        "| %u | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", channels, ModeName(mode), direction,
+        Figure(total).c_str(), Figure(Summarise(s.callMs).median).c_str(), MedianAndRange(own).c_str(),
+        Figure(own.median * 1000 / channels).c_str(), Figure(loops * 1000 / channels).c_str(),
+        Figure((own.median - loops) * 1000 / channels).c_str(), MedianAndRange(Summarise(s.ratios)).c_str());
 }
 
-bool MeasureSize(const DriverApi& api, const std::string& folder, const Size& size, Mode mode)
+// One build's traced instance, and what its batches gave.
+struct Traced {
+    DriverHost host{};
+    OwnSeries read{};
+    OwnSeries write{};
+};
+
+bool TracedRound(Traced& t, const ParItems& items, int round)
+{
+    BatchTimes times;
+    bool counted = round >= kWarmUps;
+    ArmTraceClock();
+    bool ok = DriverRead(t.host, items.channels, times) && Record(t.read, times, counted);
+    ArmTraceClock();
+    return ok && DriverWrite(t.host, items.channels, round, times) && Record(t.write, times, counted);
+}
+
+// This build's own time over the baseline's within each round.
+Spread OwnRatios(const OwnSeries& current, const OwnSeries& baseline)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < current.ownMs.size() && i < baseline.ownMs.size(); ++i)
+        ratios.push_back(current.ownMs[i] / baseline.ownMs[i]);
+    return Summarise(ratios);
+}
+
+void PrintBaselineRow(std::uint32_t channels, Mode mode, const char* direction, const OwnSeries& current,
+                      const OwnSeries& baseline)
+{
+    std::printf("| %u | %s | %s | %s | %s | %s |\n", channels, ModeName(mode), direction,
+                Figure(Summarise(current.ownMs).median * 1000 / channels).c_str(),
+                Figure(Summarise(baseline.ownMs).median * 1000 / channels).c_str(),
+                MedianAndRange(OwnRatios(current, baseline)).c_str());
+}
+
+// What the baseline comparison prints after the main table.
+struct Compared {
+    std::uint32_t channels;
+    Mode mode;
+    OwnSeries currentRead, currentWrite, baselineRead, baselineWrite;
+};
+
+bool MeasureSize(const Builds& builds, const std::string& folder, const Size& size, Mode mode,
+                 std::vector<Compared>& compared)
 {
     std::string par = ParPath(folder, "trace_", mode, size.channels);
     std::fprintf(stderr, "bench_exchange: own time, %u channels, %s\n", size.channels, ModeName(mode));
     ParItems items;
     std::string error;
-    DriverHost host;
-    bool ok = ReadParItems(par, items, error) && StartDriverHost(host, api, par, error);
+    Traced current, baseline;
+    bool withBaseline = builds.baseline != nullptr;
+    bool ok = ReadParItems(par, items, error) && StartDriverHost(current.host, *builds.current, par, error) &&
+              (!withBaseline || StartDriverHost(baseline.host, *builds.baseline, par, error));
     if (!ok) std::fprintf(stderr, "bench_exchange: %s\n", error.c_str());
-    OwnSeries read, write;
     int rounds = std::max(kMinRounds, size.rounds / kRoundsDivisor);
     for (int round = 0; ok && round < kWarmUps + rounds; ++round) {
-        BatchTimes times;
-        ArmTraceClock();
-        ok = DriverRead(host, items.channels, times) && Record(read, times, round >= kWarmUps);
-        ArmTraceClock();
-        ok = ok && DriverWrite(host, items.channels, round, times) && Record(write, times, round >= kWarmUps);
+        // The builds take turns, the order alternating each round.
+        bool currentFirst = TurnOf(0, round, 2) == 0;
+        ok = TracedRound(currentFirst || !withBaseline ? current : baseline, items, round) &&
+             (!withBaseline || TracedRound(currentFirst ? baseline : current, items, round));
     }
-    StopDriverHost(host);
+    StopDriverHost(current.host);
+    StopDriverHost(baseline.host);
     if (!ok) {
         std::fprintf(stderr, "bench_exchange: a traced batch failed (%u channels, %s)\n", size.channels,
                      ModeName(mode));
         return false;
     }
-    PrintRow(size.channels, mode, "read", read);
-    PrintRow(size.channels, mode, "write", write);
+    PrintRow(size.channels, mode, "read", current.read);
+    PrintRow(size.channels, mode, "write", current.write);
     std::fflush(stdout);
+    if (withBaseline)
+        compared.push_back({size.channels, mode, current.read, current.write, baseline.read, baseline.write});
     return true;
 }
 
 } // namespace
 
-bool RunOwnTimeTable(const DriverApi& api, const std::string& folder)
+bool RunOwnTimeTable(const Builds& builds, const std::string& folder)
 {
     if (!InstallTraceClock()) {
         std::fprintf(stderr, "bench_exchange: cannot watch the debug trace\n");
@@ -97,15 +150,31 @@ bool RunOwnTimeTable(const DriverApi& api, const std::string& folder)
         "completion's arrays after the callback returned. Medians of a quarter of the batch table's "
         "rounds (at least %d) after %d warm-up rounds, ms; own time also [min, max]. Batch over window: "
         "per round, median [min, max]; the ratio to the bare client that the driver's own work alone "
-        "would give, whatever the server's speed at the moment.\n\n",
+        "would give, whatever the server's speed at the moment. Own time split per channel: the host's "
+        "loops (InputRequest or OutputRequest, InputFinalized or OutputFinalized, GetInput3 for every "
+        "channel) and the rest (taking the batch, its arrays and VARIANTs, the completion's work per "
+        "item, the notification, and in sync mode the hand-off).\n\n",
         kMinRounds, kWarmUps);
     std::printf("| channels | mode | batch | driver ms | server window ms | driver's own ms | own us/channel "
-                "| batch over window |\n");
-    std::printf("|---:|---|---|---:|---:|---:|---:|---:|\n");
+                "| loops us/channel | rest us/channel | batch over window |\n");
+    std::printf("|---:|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::vector<Compared> compared;
     for (const Size& size : kSizes) {
         for (Mode mode : {Mode::Async, Mode::Sync}) {
-            if (!MeasureSize(api, folder, size, mode)) return false;
+            if (!MeasureSize(builds, folder, size, mode, compared)) return false;
         }
+    }
+    std::printf("\n");
+    if (compared.empty()) return true;
+    std::printf("## This build against the baseline: the driver's own time\n\n"
+                "Traced instances of both builds on the same file take turns within each round, the order "
+                "alternating; own time as above, us per channel (medians), and this build's own time over "
+                "the baseline's within each round, median [min, max].\n\n"
+                "| channels | mode | batch | this build own us/channel | baseline own us/channel "
+                "| this over baseline |\n|---:|---|---|---:|---:|---:|\n");
+    for (const Compared& c : compared) {
+        PrintBaselineRow(c.channels, c.mode, "read", c.currentRead, c.baselineRead);
+        PrintBaselineRow(c.channels, c.mode, "write", c.currentWrite, c.baselineWrite);
     }
     std::printf("\n");
     return true;

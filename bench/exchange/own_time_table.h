@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tests/support/driver_api.h"
+#include "bench/exchange/builds.h"
 
 // Uses the trace_<mode>_<N>.par files ("debug = yes"); prints the markdown table; false (with the
 // reason on stderr) when Init, a batch or the trace failed.
-bool RunOwnTimeTable(const DriverApi& api, const std::string& folder);
+bool RunOwnTimeTable(const Builds& builds, const std::string& folder);
