@@ -143,11 +143,13 @@ void PrintReview(const ProbeOptions& options, FileReview& review)
     if (!table.rows.empty()) PrintTable(table);
     std::size_t findings = CountFindings(review.findings, FindingLevel::Warning);
     std::size_t failing = CountFindings(review.findings, FindingLevel::Error);
-    PrintLine(std::to_wstring(findings) + (findings == 1 ? L" finding" : L" findings") +
-              (failing == 0
-                   ? L""
-                   : L", " + std::to_wstring(failing) +
-                         (failing == 1 ? L" of them makes" : L" of them make") + L" Init or a channel fail"));
+    std::wstring summary = std::to_wstring(findings) + (findings == 1 ? L" finding" : L" findings");
+    if (failing == 1 && findings == 1)
+        summary += L", which makes Init or a channel fail";
+    else if (failing > 0)
+        summary += L", " + (failing == findings ? std::wstring(L"all") : std::to_wstring(failing)) +
+                   (failing == 1 ? L" of them makes" : L" of them make") + L" Init or a channel fail";
+    PrintLine(summary);
 }
 
 } // namespace
