@@ -106,7 +106,10 @@ void ReviewServerEntry(const ParsedFile& parsed, std::uint32_t index, FileReview
     std::wstring key = KeyOf(parsed, index);
     std::uint32_t line = LineOf(parsed, index);
     if (IsServerKey(key)) return;
-    if (LooksLikeChannel(key))
+    if (key.empty())
+        Add(review, line, FindingLevel::Warning,
+            L"a line without a key (it starts with \"=\"); the driver ignores it");
+    else if (LooksLikeChannel(key))
         Add(review, line, FindingLevel::Warning,
             key +
                 L": a channel in [server]; the driver reads channels only in [channels], so the runtime gets "

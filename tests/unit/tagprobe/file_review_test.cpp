@@ -57,7 +57,9 @@ TEST(ReviewParameterFile, KeysAndSectionsTheDriverDoesNotReadAreWarningsAtTheirL
                                              "[channels]\r\n"        // 8
                                              "1 = Plant.Level\r\n"   // 9
                                              "[Sever]\r\n"           // 10
-                                             "wait_time = 2\r\n",    // 11
+                                             "wait_time = 2\r\n"     // 11
+                                             "[server]\r\n"          // 12
+                                             "= 0.5\r\n",            // 13
                                          review);
     ExpectFindings(
         WithoutNotes(found),
@@ -76,6 +78,7 @@ TEST(ReviewParameterFile, KeysAndSectionsTheDriverDoesNotReadAreWarningsAtTheirL
              "[Sever]: a section the driver does not read; its 1 entry is ignored; did you mean [server]?"},
             {11, FindingLevel::Warning,
              "wait_time: a key of [server], in [Sever], which the driver does not read"},
+            {13, FindingLevel::Warning, "a line without a key (it starts with \"=\"); the driver ignores it"},
         });
     EXPECT_TRUE(review.serverAccepted);
     ASSERT_EQ(review.channels.size(), 1u);
