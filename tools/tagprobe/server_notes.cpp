@@ -69,7 +69,7 @@ std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv, FindingLevel& lev
     ParseBoolText(static_cast<std::uint32_t>(key.value.size()), key.value.c_str(), &on);
     if (name == L"CLSID") return L"the server the driver connects to";
     if (name == L"host")
-        return key.value.empty() ? std::wstring(L"empty: the server on this machine, in ") + kSyncMode
+        return key.value.empty() ? std::wstring(L"the server on this machine, in ") + kSyncMode
                                  : L"the server on " + key.value + L" (remote activation), in " + kSyncMode;
     if (name == L"sync")
         return on ? std::wstring(kSyncMode)
@@ -98,6 +98,7 @@ void AddServerNotes(const std::vector<KeyLine>& keys, std::uint32_t headerLine, 
     for (const auto& key : keys) {
         FindingLevel level = FindingLevel::Note;
         std::wstring note = KeyNote(key, drv, level);
-        notes.push_back(Finding{key.line, level, key.key + L" = " + key.value + L": " + note});
+        std::wstring given = key.value.empty() ? key.key + L", empty" : key.key + L" = " + key.value;
+        notes.push_back(Finding{key.line, level, given + L": " + note});
     }
 }

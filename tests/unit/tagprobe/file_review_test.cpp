@@ -187,6 +187,62 @@ TEST(ReviewParameterFile, WhatTheDriverRefusesAsAWholeIsOneErrorForTheFileWithTh
     }
 }
 
+// One key at a time after the CLSID: the note on its line (3) and the mode on the [server] line (1).
+TEST(ReviewParameterFile, EachAcceptedKeysNoteSaysWhatTheDriverDoesWithIt)
+{
+    struct Case {
+        const char* line;
+        const char* mode;
+        const char* note;
+    };
+    const char* async =
+        "mode: asynchronous (IOPCAsyncIO2, results in the runtime's thread); synchronous when the "
+        "server's group offers no IOPCAsyncIO2";
+    const Case cases[] = {
+        {"host = plant-pc",
+         "mode: synchronous mode (a worker thread with IOPCSyncIO), the file names the host plant-pc",
+         "host = plant-pc: the server on plant-pc (remote activation), in synchronous mode (a worker thread "
+         "with "
+         "IOPCSyncIO)"},
+        {"host =", "mode: synchronous mode (a worker thread with IOPCSyncIO), the file asks for it",
+         "host, empty: the server on this machine, in synchronous mode (a worker thread with IOPCSyncIO)"},
+        {"sync = off", async,
+         "sync = off: false: no effect (the driver never clears a mode the file selects)"},
+        {"wait_running = yes", async,
+         "wait_running = yes: Init waits up to 15000 ms for a server that reports that it is not yet "
+         "configured"},
+        {"debug = 1", async,
+         "debug = 1: the driver writes trace lines to the debugger output (tagprobe --trace shows them)"},
+        {"wait_time = 0.0004", async, "wait_time = 0.0004: no pause"},
+        {"update_rate = 86400", async,
+         "update_rate = 86400: 86400 s is the driver's \"no update rate\": the group is inactive, "
+         "synchronous "
+         "reads go to the device (OPC_DS_DEVICE)"},
+        {"reconnect = 0", async, "reconnect = 0: off: an instance that loses its server stays without it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        FileReview review;
+        std::vector<Expected> found =
+            Review(std::string("[server]\r\n") + kClsidLine + c.line + "\r\n[channels]\r\n1 = A\r\n", review);
+        ASSERT_EQ(found.size(), 3u);
+        EXPECT_EQ(found[0].text, c.mode);
+        EXPECT_EQ(found[2].line, 3u);
+        EXPECT_EQ(found[2].level, FindingLevel::Note);
+        EXPECT_EQ(found[2].text, c.note);
+    }
+}
+
+TEST(ReviewParameterFile, ASupervisionTimeThatIsNoNumberOfSecondsIsAWarning)
+{
+    FileReview review;
+    std::vector<Expected> found = Review(
+        std::string("[server]\r\n") + kClsidLine + "reconnect = soon\r\n[channels]\r\n1 = A\r\n", review);
+    ExpectFindings(
+        WithoutNotes(found),
+        {{3, FindingLevel::Warning, "reconnect = soon: not a number of seconds from 0 to 4294967.294"}});
+}
+
 TEST(ReviewParameterFile, ABadClsidEndsTheReviewOfServerAtItsLine)
 {
     FileReview review;
