@@ -11,7 +11,7 @@ wchar_t Folded(wchar_t ch)
 
 } // namespace
 
-std::size_t EditDistance(const std::wstring& a, const std::wstring& b)
+std::size_t EditDistance(const std::wstring& a, const std::wstring& b, std::size_t bound)
 {
     // Three rows of the optimal-string-alignment table: the swap looks two rows back.
     std::vector<std::size_t> before(b.size() + 1);
@@ -28,6 +28,11 @@ std::size_t EditDistance(const std::wstring& a, const std::wstring& b)
                 Folded(a[i - 2]) == Folded(b[j - 1]))
                 current[j] = std::min(current[j], before[j - 2] + 1);
         }
+        // Every path to the end passes through this row or the one before it (a swap), and costs never
+        // fall along a path.
+        std::size_t least = std::min(*std::min_element(current.begin(), current.end()),
+                                     *std::min_element(previous.begin(), previous.end()));
+        if (least > bound) return least;
         before.swap(previous);
         previous.swap(current);
     }
@@ -45,7 +50,7 @@ std::vector<std::wstring> ClosestNames(const std::wstring& name, const std::vect
         std::size_t gap = candidates[i].size() > name.size() ? candidates[i].size() - name.size()
                                                              : name.size() - candidates[i].size();
         if (gap > limit) continue;
-        std::size_t distance = EditDistance(name, candidates[i]);
+        std::size_t distance = EditDistance(name, candidates[i], limit);
         if (distance <= limit) near.emplace_back(distance, i);
     }
     std::stable_sort(near.begin(), near.end(),

@@ -3,11 +3,13 @@
 // neighbouring characters counts as one edit and letters differing only in ASCII case as none.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-// Edits (insert, delete, replace, swap of neighbours) that turn a into b.
-std::size_t EditDistance(const std::wstring& a, const std::wstring& b);
+// Edits (insert, delete, replace, swap of neighbours) that turn a into b; any number above bound once
+// it is certain to exceed it (a large address space is compared name by name).
+std::size_t EditDistance(const std::wstring& a, const std::wstring& b, std::size_t bound = SIZE_MAX);
 
 // The candidates nearest to name, nearest first (ties in the candidates' order), at most maxCount of
 // them, and only those close enough to be a plausible misspelling: at most a third of name's length

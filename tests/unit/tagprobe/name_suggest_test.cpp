@@ -41,6 +41,14 @@ TEST(EditDistance, CountsInsertsDeletesReplacesAndNeighbourSwapsAsOneEach)
     }
 }
 
+TEST(EditDistance, ABoundStopsEarlyAboveItAndIsExactUpToIt)
+{
+    EXPECT_GT(EditDistance(L"Plant.Tank1.Level", L"Boiler.Pressure.Value", 3), 3u);
+    EXPECT_EQ(EditDistance(L"udpate_rate", L"update_rate", 1), 1u);
+    EXPECT_EQ(EditDistance(L"abcdef", L"badcfe", 3), 3u); // three swaps: exactly at the bound
+    EXPECT_GT(EditDistance(L"abcdef", L"badcfe", 2), 2u);
+}
+
 TEST(ClosestNames, ATypoInAServerKeyFindsTheKey)
 {
     const std::vector<std::wstring> keys = ServerKeyNames();
