@@ -61,3 +61,12 @@ constexpr DWORD OPC_PROPERTY_EU_TYPE = 7;
 constexpr DWORD OPC_PROPERTY_EU_INFO = 8;
 constexpr DWORD OPC_PROPERTY_EU_UNITS = 100;
 constexpr DWORD OPC_PROPERTY_DESCRIPTION = 101;
+
+// The component categories in which OPC Data Access servers register ("OPC Data Access Servers
+// Version 1.0" and "... Version 2.0"), and the class of the OPC server list service (OpcEnum).
+constexpr GUID CATID_OPCDAServer10 = {
+    0x63D5F430, 0xCFE4, 0x11D1, {0xB2, 0xC8, 0x00, 0x60, 0x08, 0x3B, 0xA1, 0xFB}};
+constexpr GUID CATID_OPCDAServer20 = {
+    0x63D5F432, 0xCFE4, 0x11D1, {0xB2, 0xC8, 0x00, 0x60, 0x08, 0x3B, 0xA1, 0xFB}};
+constexpr GUID CLSID_OpcServerList = {
+    0x13486D51, 0x4821, 0x11D2, {0xA4, 0x94, 0x3C, 0xB3, 0x06, 0xC1, 0x00, 0x00}};

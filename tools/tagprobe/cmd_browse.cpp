@@ -10,6 +10,7 @@
 #include "tools/tagprobe/output.h"
 #include "tools/tagprobe/report_tables.h"
 #include "tools/tagprobe/result_text.h"
+#include "tools/tagprobe/server_list.h"
 #include "tools/tagprobe/server_look.h"
 #include "tools/tagprobe/starter_file.h"
 #include "tools/tagprobe/type_names.h"
@@ -72,8 +73,11 @@ int RunBrowse(const ProbeOptions& options)
     std::wstring host = options.operands.size() > 1 ? options.operands[1] : std::wstring();
     IOPCServer* server = nullptr;
     int code = ExitInitFailed;
-    // The CLSID in braces, or a ProgID registered on this machine.
-    if (FAILED(CLSIDFromString(options.operands[0].c_str(), &clsid))) {
+    HRESULT named = ResolveServerName(options.operands[0], host, clsid);
+    if (FAILED(named) && !host.empty() && options.operands[0][0] != L'{') {
+        PrintError(L"cannot ask the OPC server list (OpcEnum) on " + host + L" for the ProgID " +
+                   options.operands[0] + L": " + ResultText(named));
+    } else if (FAILED(named)) {
         PrintError(options.operands[0] + L" is neither a CLSID in braces nor a registered ProgID");
         code = ExitUsage;
     } else {

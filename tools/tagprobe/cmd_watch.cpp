@@ -1,8 +1,10 @@
 // tagprobe watch: read batches every --interval ms, printing the channels whose status, value or
-// quality changed, until --count batches have run or Ctrl+C.
+// quality changed, until --count batches have run or Ctrl+C; and when the instance loses its server
+// and gets it back.
 #include "tools/tagprobe/commands.h"
 #include "tools/tagprobe/exit_codes.h"
 #include "tools/tagprobe/interrupt.h"
+#include "tools/tagprobe/loss_watch.h"
 #include "tools/tagprobe/output.h"
 #include "tools/tagprobe/probe_run.h"
 #include "tools/tagprobe/read_setup.h"
@@ -27,6 +29,7 @@ int Watch(ProbeRun& run, const ProbeOptions& options, const std::vector<ReadRequ
     std::uint32_t changes = 0;
     ULONGLONG start = GetTickCount64();
     bool going = true;
+    LossWatch loss;
     while (going && (options.count == 0 || batch < options.count)) {
         ULONGLONG begun = GetTickCount64();
         std::vector<ChannelReading> readings;
@@ -45,6 +48,8 @@ int Watch(ProbeRun& run, const ProbeOptions& options, const std::vector<ReadRequ
                       L" ms:");
             PrintTable(table);
         }
+        std::wstring lossLine = LossLine(loss, readings, batch, begun - start);
+        if (!lossLine.empty()) PrintLine(lossLine);
         ReportBatchEnd(end, L"read", options.timeoutMs);
         code = WorseExit(code, ReadVerdict(readings, end));
         going = end != BatchEnd::Interrupted;

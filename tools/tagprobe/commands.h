@@ -9,3 +9,4 @@ int RunRead(const ProbeOptions& options);
 int RunWrite(const ProbeOptions& options);
 int RunWatch(const ProbeOptions& options);
 int RunBrowse(const ProbeOptions& options);
+int RunServers(const ProbeOptions& options);

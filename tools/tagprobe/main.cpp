@@ -33,6 +33,7 @@ struct CommandRunner {
 constexpr CommandRunner kCommands[] = {
     {Command::Version, RunVersion}, {Command::Check, RunCheck}, {Command::Read, RunRead},
     {Command::Write, RunWrite},     {Command::Watch, RunWatch}, {Command::Browse, RunBrowse},
+    {Command::Servers, RunServers},
 };
 
 int Help(bool asked)

@@ -15,7 +15,7 @@ constexpr CommandEntry kCommands[] = {
     {L"version", Command::Version, false}, {L"check", Command::Check, true},
     {L"read", Command::Read, true},        {L"write", Command::Write, true},
     {L"watch", Command::Watch, true},      {L"browse", Command::Browse, false},
-    {L"help", Command::Help, false},
+    {L"servers", Command::Servers, false}, {L"help", Command::Help, false},
 };
 
 // Which command may carry which option.
@@ -30,6 +30,7 @@ bool Allows(Command command, const std::wstring& option)
     if (option == L"--interval" || option == L"--count") return command == Command::Watch;
     if (option == L"--readback") return command == Command::Write;
     if (option == L"--par") return command == Command::Browse;
+    if (option == L"--quiet") return command == Command::Check;
     return false;
 }
 
@@ -51,6 +52,8 @@ bool ApplyOption(const std::wstring& option, const std::wstring& value, ProbeOpt
         options.trace = true;
     } else if (option == L"--readback") {
         options.readBack = true;
+    } else if (option == L"--quiet") {
+        options.quiet = true;
     } else if (option == L"--par") {
         options.starterFile = value;
         if (value.empty()) {
@@ -93,8 +96,12 @@ bool CheckOperands(const ProbeOptions& options, std::wstring& error)
         return false;
     case Command::Browse:
         if (n == 1 || n == 2) return true;
-        error =
-            n == 0 ? L"browse needs the server's CLSID" : L"browse takes a CLSID and at most one host name";
+        error = n == 0 ? L"browse needs the server's CLSID or ProgID"
+                       : L"browse takes a CLSID or ProgID and at most one host name";
+        return false;
+    case Command::Servers:
+        if (n <= 1) return true;
+        error = L"servers takes at most one host name";
         return false;
     default:
         return true;
@@ -153,20 +160,23 @@ std::vector<std::wstring> UsageLines()
 {
     return {
         L"usage: tagprobe COMMAND ...",
-        L"  tagprobe check FILE.par                       Init and Done: the error text, or the channels",
+        L"  tagprobe check FILE.par                       a review of the file and its items, Init and Done",
         L"  tagprobe read FILE.par [CHANNELS...]          one read batch (all channels when none named)",
         L"  tagprobe write FILE.par CH[:TYPE]=VALUE ...   one write batch, then the statuses",
         L"  tagprobe watch FILE.par [CHANNELS...] --interval MS [--count N]",
         L"                                                repeated reads, printing what changed",
-        L"  tagprobe browse CLSID [HOST] [--par FILE]     the server's items; --par writes a starter file",
+        L"  tagprobe check FILE.par --quiet               only the findings of the review",
+        L"  tagprobe browse SERVER [HOST] [--par FILE]    the server's items; --par writes a starter file",
+        L"  tagprobe servers [HOST]                       the OPC DA servers: ProgID, CLSID, description",
         L"  tagprobe version                              the driver's name and version",
-        L"CHANNELS: numbers or ranges like 10-19.  TYPE: " + HostTypeNameList() + L".",
+        L"SERVER: a CLSID in braces or a ProgID.  CHANNELS: numbers or ranges like 10-19.",
+        L"TYPE: " + HostTypeNameList() + L".",
         L"options: --ansi | --wide   the export family (default --ansi)",
         L"         --as TYPE         the host type to ask for (default: what the item's canonical type "
         L"suggests)",
         L"         --trace           show the driver's debug trace lines (the file must set debug = true)",
         L"         --timeout MS      the longest wait for one notification (default 10000)",
         L"         --readback        write: read the written channels back afterwards",
-        L"exit codes: 0 all good, 1 some channel failed, 2 Init failed, 3 usage error",
+        L"exit codes: 0 all good, 1 some channel failed (check: would fail), 2 Init failed, 3 usage error",
     };
 }

@@ -17,8 +17,8 @@ int OpenRun(const ProbeOptions& options, ProbeRun& run)
     // counts up, and tagprobe's look at the server shares the apartment.
     run.comInitialized = SUCCEEDED(CoInitialize(nullptr));
     if (options.trace) run.tracing = StartTraceTap();
-    if (!StartSession(run.lib, options.file, run.session, error)) {
-        PrintLine(L"Init failed: " + error);
+    if (!StartSession(run.lib, options.file, run.session, run.initError)) {
+        if (!options.quiet) PrintLine(L"Init failed: " + run.initError);
         return ExitInitFailed;
     }
     if (!ReadParamListing(options.file, run.listing, error)) {

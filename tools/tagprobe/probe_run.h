@@ -15,9 +15,11 @@ struct ProbeRun {
     ParamListing listing{};
     bool comInitialized = false;
     bool tracing = false;
+    std::wstring initError{}; // Init's error text when it failed
 };
 
-// Loads the DLL, calls Init on the parameter file and reads the listing; prints what failed. ExitOk
+// Loads the DLL, calls Init on the parameter file and reads the listing; prints what failed (Init's
+// text only without --quiet). ExitOk
 // when the driver is ready, else the exit code to end with. CloseRun is owed in every case.
 int OpenRun(const ProbeOptions& options, ProbeRun& run);
 // Done, DisposeDriver, the trace tap, COM and the DLL, in that order; safe to repeat.

@@ -87,13 +87,19 @@ HRESULT CreateServer(const GUID& clsid, const std::wstring& host, IOPCServer** s
     if (host.empty())
         return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER, IID_IOPCServer,
                                 reinterpret_cast<void**>(server));
+    return CreateRemoteObject(clsid, host, IID_IOPCServer, reinterpret_cast<void**>(server));
+}
+
+HRESULT CreateRemoteObject(const GUID& clsid, const std::wstring& host, const IID& iid, void** object)
+{
+    *object = nullptr;
     COSERVERINFO info{};
-    info.pwszName = const_cast<LPWSTR>(host.c_str());
-    MULTI_QI query{&IID_IOPCServer, nullptr, S_OK};
+    info.pwszName = const_cast<LPWSTR>(host.c_str()); // the API takes no const text; it is only read
+    MULTI_QI query{&iid, nullptr, S_OK};
     HRESULT hr = CoCreateInstanceEx(clsid, nullptr, CLSCTX_REMOTE_SERVER, &info, 1, &query);
     if (SUCCEEDED(hr)) hr = query.hr;
     if (SUCCEEDED(hr))
-        *server = static_cast<IOPCServer*>(static_cast<void*>(query.pItf));
+        *object = query.pItf;
     else
         ReleaseInterface(query.pItf);
     return hr;
@@ -104,16 +110,10 @@ void LookAtItems(IOPCServer* server, const std::vector<std::wstring>& itemIds, b
 {
     look.created = S_OK; // the caller holds the server object
     look.items.assign(itemIds.size(), ItemFacts{});
-    OPCHANDLE group = 0;
-    DWORD revisedRate = 0;
+    DWORD group = 0;
     IOPCItemMgt* itemMgt = nullptr;
-    look.groupResult =
-        server->AddGroup(kGroupName, FALSE, kInactiveRateMs, 1, nullptr, nullptr, kSystemLocale, &group,
-                         &revisedRate, IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(&itemMgt));
-    if (FAILED(look.groupResult) || itemMgt == nullptr) {
-        if (SUCCEEDED(look.groupResult)) look.groupResult = E_NOINTERFACE;
-        return;
-    }
+    look.groupResult = AddLookGroup(server, group, &itemMgt);
+    if (FAILED(look.groupResult)) return;
     IOPCAsyncIO2* asyncIo = nullptr;
     look.offersAsyncIo2 =
         SUCCEEDED(itemMgt->QueryInterface(IID_IOPCAsyncIO2, reinterpret_cast<void**>(&asyncIo)));
@@ -121,6 +121,24 @@ void LookAtItems(IOPCServer* server, const std::vector<std::wstring>& itemIds, b
     std::vector<OPCHANDLE> handles;
     if (!itemIds.empty()) AddLookItems(itemMgt, itemIds, look, handles);
     if (countArrays && SUCCEEDED(look.itemsResult)) CountArrayElements(itemMgt, handles, look);
+    RemoveLookGroup(server, group, itemMgt);
+}
+
+HRESULT AddLookGroup(IOPCServer* server, DWORD& group, IOPCItemMgt** itemMgt)
+{
+    *itemMgt = nullptr;
+    DWORD revisedRate = 0;
+    HRESULT hr =
+        server->AddGroup(kGroupName, FALSE, kInactiveRateMs, 1, nullptr, nullptr, kSystemLocale, &group,
+                         &revisedRate, IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(itemMgt));
+    if (SUCCEEDED(hr) && *itemMgt == nullptr) hr = E_NOINTERFACE;
+    if (FAILED(hr)) ReleaseInterface(*itemMgt);
+    return hr;
+}
+
+void RemoveLookGroup(IOPCServer* server, DWORD group, IOPCItemMgt*& itemMgt)
+{
+    if (itemMgt == nullptr) return;
     ReleaseInterface(itemMgt);
     // The group goes with its items; a server that keeps it while the look's server object lives
     // would otherwise show it to every later client of that object.

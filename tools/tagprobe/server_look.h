@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <wtypes.h>
 
+struct IOPCItemMgt;
 struct IOPCServer;
 
 struct ItemFacts {
@@ -30,11 +31,18 @@ struct ServerLook {
 // Creates the server object as the driver does: on this machine when host is empty (class context
 // local or remote server), else on host (remote activation). *server is null on failure.
 HRESULT CreateServer(const GUID& clsid, const std::wstring& host, IOPCServer** server);
+// Remote activation of clsid on host, asking for iid; *object is null on failure.
+HRESULT CreateRemoteObject(const GUID& clsid, const std::wstring& host, const IID& iid, void** object);
 
 // Looks at itemIds on a server object; with countArrays, reads each array item once from the device
 // to count its elements. Every step's outcome is recorded; a failed step skips those after it.
 void LookAtItems(IOPCServer* server, const std::vector<std::wstring>& itemIds, bool countArrays,
                  ServerLook& look);
+// An inactive group of tagprobe's own on server, for looking at items; S_OK with *itemMgt held.
+HRESULT AddLookGroup(IOPCServer* server, DWORD& group, IOPCItemMgt** itemMgt);
+// Releases itemMgt and removes the group from the server; nothing when itemMgt is null.
+void RemoveLookGroup(IOPCServer* server, DWORD group, IOPCItemMgt*& itemMgt);
+
 // CreateServer, LookAtItems and the release of the server object.
 void LookAtServer(const GUID& clsid, const std::wstring& host, const std::vector<std::wstring>& itemIds,
                   ServerLook& look);

@@ -91,7 +91,8 @@ TEST_F(CheckAgainstSim, ABrokenParameterFileGivesTheDriversTextAndExitTwo)
         TempFile file(broken.text);
         ProbeResult result = Check(file);
         EXPECT_EQ(result.exitCode, 2u) << broken.message;
-        EXPECT_EQ(Lines(result.out), std::vector<std::string>{broken.message});
+        ASSERT_FALSE(Lines(result.out).empty());
+        EXPECT_EQ(Lines(result.out)[0], broken.message);
     }
 }
 
@@ -100,8 +101,8 @@ TEST_F(CheckAgainstSim, AMissingFileIsRefusedByTheDriver)
     ProbeResult result;
     ASSERT_TRUE(RunProbe({L"check", L"Z:\\no\\such\\plant.par"}, result));
     EXPECT_EQ(result.exitCode, 2u);
-    EXPECT_EQ(Lines(result.out),
-              std::vector<std::string>{"Init failed: Cannot open specified parameter file"});
+    ASSERT_FALSE(Lines(result.out).empty());
+    EXPECT_EQ(Lines(result.out)[0], "Init failed: Cannot open specified parameter file");
 }
 
 TEST_F(CheckAgainstSim, AServerThatIsNotRegisteredIsNamedAsSuch)
@@ -113,12 +114,14 @@ TEST_F(CheckAgainstSim, AServerThatIsNotRegisteredIsNamedAsSuch)
     auto file = StandardParFile(text, "");
     ProbeResult result = Check(*file);
     EXPECT_EQ(result.exitCode, 2u);
-    EXPECT_EQ(
-        Lines(result.out),
-        (std::vector<std::string>{"Init failed: Cannot create specified OPC server instance",
-                                  "tagprobe's own look at the server " + Utf8FromWide(text) +
-                                      ": creating the server object failed: 0x80040154 REGDB_E_CLASSNOTREG: "
-                                      "the server is not registered on this machine"}));
+    std::vector<std::string> lines = Lines(result.out);
+    lines.resize(2);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Init failed: Cannot create specified OPC server instance",
+                                        "tagprobe's own look at the server " + Utf8FromWide(text) +
+                                            ": creating the server object failed: 0x80040154 "
+                                            "REGDB_E_CLASSNOTREG: the server is not registered on this "
+                                            "machine"}));
 }
 
 } // namespace

@@ -36,8 +36,9 @@ TEST(ProbeUsage, HelpPrintsTheUsageAndSucceeds)
     ASSERT_TRUE(RunProbe({L"help"}, result));
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(Lines(result.out)[0], "usage: tagprobe COMMAND ...");
-    EXPECT_EQ(Lines(result.out).back(),
-              "exit codes: 0 all good, 1 some channel failed, 2 Init failed, 3 usage error");
+    EXPECT_EQ(
+        Lines(result.out).back(),
+        "exit codes: 0 all good, 1 some channel failed (check: would fail), 2 Init failed, 3 usage error");
 }
 
 TEST(ProbeUsage, VersionNamesTheDriverLoadedBesideIt)

@@ -69,6 +69,17 @@ TEST(ParseOptions, BrowseTakesClsidHostAndStarterFile)
     EXPECT_EQ(o.starterFile, L"new.par");
 }
 
+TEST(ParseOptions, ServersTakesAnOptionalHostAndCheckTakesQuiet)
+{
+    ProbeOptions local = Parsed({L"servers"});
+    EXPECT_EQ(local.command, Command::Servers);
+    EXPECT_TRUE(local.operands.empty());
+    EXPECT_EQ(Parsed({L"servers", L"plant-pc"}).operands, std::vector<std::wstring>{L"plant-pc"});
+    ProbeOptions quiet = Parsed({L"check", L"a.par", L"--quiet"});
+    EXPECT_TRUE(quiet.quiet);
+    EXPECT_FALSE(Parsed({L"check", L"a.par"}).quiet);
+}
+
 TEST(ParseOptions, VersionAndHelpNeedNothing)
 {
     EXPECT_EQ(Parsed({L"version"}).command, Command::Version);
@@ -89,8 +100,11 @@ TEST(ParseOptions, RefusesWithTheReason)
         {{L"check", L"a.par", L"1"}, L"unexpected argument 1"},
         {{L"write", L"a.par"}, L"write needs at least one CH=VALUE"},
         {{L"watch", L"a.par", L"1"}, L"watch needs --interval MS"},
-        {{L"browse"}, L"browse needs the server's CLSID"},
-        {{L"browse", L"{0}", L"pc", L"more"}, L"browse takes a CLSID and at most one host name"},
+        {{L"browse"}, L"browse needs the server's CLSID or ProgID"},
+        {{L"browse", L"{0}", L"pc", L"more"}, L"browse takes a CLSID or ProgID and at most one host name"},
+        {{L"servers", L"pc", L"more"}, L"servers takes at most one host name"},
+        {{L"servers", L"--quiet"}, L"--quiet is not an option of servers"},
+        {{L"read", L"a.par", L"--quiet"}, L"--quiet is not an option of read"},
         {{L"read", L"a.par", L"--interval", L"5"}, L"--interval is not an option of read"},
         {{L"check", L"a.par", L"--as", L"f64"}, L"--as is not an option of check"},
         {{L"check", L"a.par", L"--timeout", L"5"}, L"--timeout is not an option of check"},

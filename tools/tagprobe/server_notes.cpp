@@ -1,0 +1,104 @@
+#include "tools/tagprobe/server_notes.h"
+
+#include "config/server_keys.h"
+#include "driver/opc_driver.h"
+#include "hostrt/param_value.h"
+
+namespace {
+
+constexpr wchar_t kSyncMode[] = L"synchronous mode (a worker thread with IOPCSyncIO)";
+
+std::wstring Ms(std::uint32_t ms)
+{
+    return std::to_wstring(ms) + L" ms";
+}
+
+// batch_timeout and reconnect: the seconds as milliseconds, truncated as the driver's other times are;
+// false for a value that is no such number.
+bool SecondsAsMs(const std::wstring& value, std::uint32_t& ms)
+{
+    double seconds = 0.0;
+    if (!ParseRealText(static_cast<std::uint32_t>(value.size()), value.c_str(), &seconds)) return false;
+    double product = seconds * 1000.0;
+    if (!(product >= 0.0 && product < 4294967295.0)) return false;
+    ms = static_cast<std::uint32_t>(product);
+    return true;
+}
+
+std::wstring ModeNote(const OpcDriver& drv)
+{
+    if (drv.hostName[0] != L'\0')
+        return std::wstring(L"mode: ") + kSyncMode + L", the file names the host " + drv.hostName;
+    if (HasFlag(drv, SyncIo)) return std::wstring(L"mode: ") + kSyncMode + L", the file asks for it";
+    return L"mode: asynchronous (IOPCAsyncIO2, results in the runtime's thread); synchronous when the "
+           L"server's "
+           L"group offers no IOPCAsyncIO2";
+}
+
+std::wstring UpdateRateNote(const OpcDriver& drv)
+{
+    if (drv.updateRateMs == kDefaultUpdateRateMs)
+        return L"86400 s is the driver's \"no update rate\": the group is inactive, synchronous reads go to "
+               L"the "
+               L"device (OPC_DS_DEVICE)";
+    return L"the group is active with a requested update rate of " + Ms(drv.updateRateMs) +
+           L": the server refreshes its cache at that rate and synchronous reads come from the cache "
+           L"(OPC_DS_CACHE); asynchronous reads always go to the device";
+}
+
+std::wstring SupervisionNote(const std::wstring& key, const std::wstring& value, FindingLevel& level)
+{
+    std::uint32_t ms = 0;
+    if (!SecondsAsMs(value, ms)) {
+        level = FindingLevel::Warning;
+        return L"not a number of seconds from 0 to 4294967.294";
+    }
+    if (key == L"batch_timeout")
+        return L"a batch that the server has not answered within " + Ms(ms) +
+               L" ends as failed, in both modes (without the key: 30000 ms)";
+    if (ms == 0) return L"off: an instance that loses its server stays without it";
+    return L"an instance that loses its server tries the whole connection again every " + Ms(ms);
+}
+
+// level stays a note, unless the value is one the driver cannot take.
+std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv, FindingLevel& level)
+{
+    const ServerKey* known = FindServerKey(static_cast<std::uint32_t>(key.key.size()), key.key.c_str());
+    std::wstring name = known->name;
+    bool on = false;
+    ParseBoolText(static_cast<std::uint32_t>(key.value.size()), key.value.c_str(), &on);
+    if (name == L"CLSID") return L"the server the driver connects to";
+    if (name == L"host")
+        return key.value.empty() ? std::wstring(L"the server on this machine, in ") + kSyncMode
+                                 : L"the server on " + key.value + L" (remote activation), in " + kSyncMode;
+    if (name == L"sync")
+        return on ? std::wstring(kSyncMode)
+                  : L"false: no effect (the driver never clears a mode the file selects)";
+    if (name == L"wait_running")
+        return on ? L"Init waits up to 15000 ms for a server that reports that it is not yet configured"
+                  : L"false: a server that is not yet configured fails Init";
+    if (name == L"debug")
+        return on ? L"the driver writes trace lines to the debugger output (tagprobe --trace shows them)"
+                  : L"false: no trace lines";
+    if (name == L"wait_time")
+        return drv.waitTimeMs == 0
+                   ? L"no pause"
+                   : L"a pause of " + Ms(drv.waitTimeMs) +
+                         L" after the server object is created, before its first status query";
+    if (name == L"update_rate") return UpdateRateNote(drv);
+    return SupervisionNote(name, key.value, level);
+}
+
+} // namespace
+
+void AddServerNotes(const std::vector<KeyLine>& keys, std::uint32_t headerLine, const OpcDriver& drv,
+                    std::vector<Finding>& notes)
+{
+    notes.push_back(Finding{headerLine, FindingLevel::Note, ModeNote(drv)});
+    for (const auto& key : keys) {
+        FindingLevel level = FindingLevel::Note;
+        std::wstring note = KeyNote(key, drv, level);
+        std::wstring given = key.value.empty() ? key.key + L", empty" : key.key + L" = " + key.value;
+        notes.push_back(Finding{key.line, level, given + L": " + note});
+    }
+}
