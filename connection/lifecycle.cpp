@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t kErrNoWindow[] = L"Cannot create driver window";
 constexpr wchar_t kErrStartTimeout[] = L"OPC server did not answer in time";
+constexpr wchar_t kErrInitTwice[] = L"Init was already called for this driver instance";
 
 bool Refuse(std::uint32_t errMax, wchar_t* err, const wchar_t* text)
 {
@@ -48,6 +49,10 @@ bool RecordShared(const OpcDriver& drv)
 bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint32_t errMax, wchar_t* err,
           std::uint32_t userData, NotifyCallback callback)
 {
+    // A second window would keep pointing at the record after DisposeDriver, and a second file would
+    // be read over the channels of the first: an instance is initialised once, whatever the outcome.
+    if (drv.initCalled) return Refuse(errMax, err, kErrInitTwice);
+    drv.initCalled = true;
     // Without a window no completion, deferred batch or shutdown notice could ever reach the instance.
     if (!CreateDriverWindow(drv)) return Refuse(errMax, err, kErrNoWindow);
     drv.userData = userData;
@@ -69,6 +74,12 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
 void Done(OpcDriver& drv)
 {
     drv.ready = false;
+    if (drv.serverCallDepth > 0) {
+        // Called by host code that COM's modal loop ran inside one of the instance's own server calls:
+        // the call's caller still walks the batch, so the tear-down waits for the outermost return.
+        drv.doneDeferred = true;
+        return;
+    }
     if (IsServerDown(drv)) {
         // The shutdown notice's message may still be queued: stop and drop now, nothing else will.
         DropConnection(drv);

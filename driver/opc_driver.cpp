@@ -3,6 +3,7 @@
 #include <new>
 
 #include "connection/lifecycle.h"
+#include "driver/message_table.h"
 #include "hostrt/core.h"
 
 OpcDriver* MakeDriverRecord()
@@ -12,12 +13,21 @@ OpcDriver* MakeDriverRecord()
     OpcDriver* drv = new (block) OpcDriver;
     drv->shutdownSink.owner = drv;
     drv->dataSink.owner = drv;
+    drv->messages = &kMessageTable;
     return drv;
 }
 
 void FreeDriverRecord(OpcDriver*& drv)
 {
     if (drv == nullptr) return;
+    if (drv->serverCallDepth > 0) {
+        // Inside the instance's own server call (a host's code run by COM's modal loop): the record is
+        // still in use further up the stack, so the outermost call's return frees it.
+        drv->disposeDeferred = true;
+        Done(*drv);
+        drv = nullptr;
+        return;
+    }
     // A host that disposes of an instance without Done would otherwise leave its window, its worker and
     // its COM references behind.
     Done(*drv);

@@ -21,6 +21,7 @@ struct IConnectionPointContainer;
 struct IConnectionPoint;
 struct tagOPCITEMSTATE;
 struct tagVARIANT;
+struct MessageTable;
 
 static_assert(sizeof(void*) == 4, "this DLL is 32-bit only");
 
@@ -102,15 +103,47 @@ struct OpcDriver {
     std::atomic<std::uint32_t> holders{1};
     // Which thread closes the worker's events, decided once by compare-and-swap (connection/worker.cpp).
     std::atomic<std::uint32_t> workerLink{0};
-    // Bumped by the worker after it stored a batch's results, before it posts the completion; the
-    // completion's first read of it makes those results visible to the host's thread.
-    std::atomic<std::uint32_t> syncResultsPublished{0};
+    // The number of the batch handed to the worker, per direction: written by the host's thread before
+    // the event, read by the worker.
+    std::uint32_t syncReadNumber = 0;
+    std::uint32_t syncWriteNumber = 0;
+    // The number of the batch the worker has answered, stored (release) by the worker after the results
+    // and before its completion message; the completion's guard compares it (acquire) with the number
+    // in the message, so only a real answer to the batch outstanding hands the batch back.
+    std::atomic<std::uint32_t> syncReadAnswered{0};
+    std::atomic<std::uint32_t> syncWriteAnswered{0};
+    // The rows of the instance's window (driver/message_table.cpp), set by MakeDriverRecord.
+    const MessageTable* messages = nullptr;
+    // Host's thread only. The depth of the instance's own server calls in progress (COM's modal loop
+    // may dispatch messages and run host code inside them); the rows held back meanwhile, one bit per
+    // row; and a Done or DisposeDriver asked for inside such a call, carried out when the outermost
+    // call has returned (connection/server_call.cpp).
+    std::uint32_t serverCallDepth = 0;
+    std::uint32_t deferredRoutes = 0;
+    bool doneDeferred = false;
+    bool disposeDeferred = false;
+    // Host's thread only: the shutdown notice's message has been handled (it is handled once).
+    bool shutdownHandled = false;
+    // Host's thread only: Init has run on this instance; a second one is refused.
+    bool initCalled = false;
 };
 
-inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }
-inline void SetFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_or(bit); }
-inline void ClearFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_and(~bit); }
-inline bool IsServerDown(const OpcDriver& drv) { return static_cast<std::int32_t>(drv.flags.load()) < 0; }
+inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit)
+{
+    return (drv.flags.load() & bit) != 0;
+}
+inline void SetFlag(OpcDriver& drv, std::uint32_t bit)
+{
+    drv.flags.fetch_or(bit);
+}
+inline void ClearFlag(OpcDriver& drv, std::uint32_t bit)
+{
+    drv.flags.fetch_and(~bit);
+}
+inline bool IsServerDown(const OpcDriver& drv)
+{
+    return static_cast<std::int32_t>(drv.flags.load()) < 0;
+}
 
 // Allocates a record from the core allocator and constructs it with every default; null when memory
 // runs out.

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fake_opc_async_io.h"
+
 // A connection point that keeps the advised sink (with a reference, as a real one does) until Unadvise.
 class FakeConnectionPoint : public IConnectionPoint {
 public:
@@ -70,13 +72,13 @@ struct SyncCall {
     std::vector<OPCHANDLE> handles;
 };
 
-// A group: IOPCItemMgt, IOPCSyncIO, IOPCAsyncIO2 (not implemented beyond its presence) and its
-// IConnectionPointContainer, each of which can be withheld.
-class FakeGroup : public IOPCItemMgt,
-                  public IOPCSyncIO,
-                  public IOPCAsyncIO2,
-                  public IConnectionPointContainer {
+// A group: IOPCItemMgt, IOPCSyncIO, IOPCAsyncIO2 (the one asynchronous fake, sharing the group's
+// identity; its read completions name the items' client handles) and its IConnectionPointContainer,
+// each of which can be withheld.
+class FakeGroup : public IOPCItemMgt, public IOPCSyncIO, public IConnectionPointContainer {
 public:
+    FakeGroup();
+
     // Item i gets the server handle kFirstServerHandle + i.
     static constexpr OPCHANDLE kFirstServerHandle = 100;
 
@@ -97,13 +99,6 @@ public:
                                    OPCITEMSTATE** states, HRESULT** errors) override;
     HRESULT STDMETHODCALLTYPE Write(DWORD count, OPCHANDLE* handles, VARIANT* values,
                                     HRESULT** errors) override;
-
-    HRESULT STDMETHODCALLTYPE Read(DWORD, OPCHANDLE*, DWORD, DWORD*, HRESULT**) override;
-    HRESULT STDMETHODCALLTYPE Write(DWORD, OPCHANDLE*, VARIANT*, DWORD, DWORD*, HRESULT**) override;
-    HRESULT STDMETHODCALLTYPE Refresh2(OPCDATASOURCE, DWORD, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE Cancel2(DWORD) override;
-    HRESULT STDMETHODCALLTYPE SetEnable(BOOL) override;
-    HRESULT STDMETHODCALLTYPE GetEnable(BOOL*) override;
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
@@ -129,6 +124,7 @@ public:
     std::atomic<int> callsEntered{0};
 
     FakeConnectionPoint dataPoint{IID_IOPCDataCallback};
+    FakeAsyncIo asyncIo{static_cast<IOPCItemMgt*>(this)};
     std::atomic<long> refs{0};
 
 private:
