@@ -35,20 +35,22 @@ ULONG STDMETHODCALLTYPE FakeAsyncIo::Release()
 
 HRESULT FakeAsyncIo::Answer(DWORD count, HRESULT** errors)
 {
+    // The answer is fixed when the call begins: code run inside may already set the next call's.
+    const HRESULT answer = result;
     ++depth;
     if (depth > maxDepth) maxDepth = depth;
     // A copy: a call made from inside may grow the record and move its entries.
     const AsyncCall current = calls.back();
     if (duringCall) duringCall(current);
-    if (completeInsideCall && SUCCEEDED(result)) CompleteLatest();
+    if (completeInsideCall && SUCCEEDED(answer)) CompleteLatest();
     --depth;
     *errors = nullptr;
-    if (returnErrors && SUCCEEDED(result)) {
+    if (returnErrors && SUCCEEDED(answer)) {
         *errors = static_cast<HRESULT*>(CoTaskMemAlloc(count * sizeof(HRESULT)));
         for (DWORD i = 0; i < count; ++i)
             (*errors)[i] = i < itemErrors.size() ? itemErrors[i] : S_OK;
     }
-    return result;
+    return answer;
 }
 
 HRESULT FakeAsyncIo::CompleteLatest()
