@@ -95,15 +95,6 @@ HRESULT FakeConnectionPoint::NotifyShutdown(const wchar_t* reason)
     return hr;
 }
 
-FakeGroup::FakeGroup()
-{
-    asyncIo.clientHandleOf = [this](OPCHANDLE handle) {
-        std::lock_guard<std::mutex> guard(lock);
-        std::size_t index = handle - kFirstServerHandle;
-        return index < itemDefs.size() ? itemDefs[index].client : OPCHANDLE{0};
-    };
-}
-
 HRESULT STDMETHODCALLTYPE FakeGroup::QueryInterface(REFIID iid, void** out)
 {
     void* object = nullptr;

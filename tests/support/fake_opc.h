@@ -73,12 +73,9 @@ struct SyncCall {
 };
 
 // A group: IOPCItemMgt, IOPCSyncIO, IOPCAsyncIO2 (the one asynchronous fake, sharing the group's
-// identity; its read completions name the items' client handles) and its IConnectionPointContainer,
-// each of which can be withheld.
+// identity and reference count) and its IConnectionPointContainer, each of which can be withheld.
 class FakeGroup : public IOPCItemMgt, public IOPCSyncIO, public IConnectionPointContainer {
 public:
-    FakeGroup();
-
     // Item i gets the server handle kFirstServerHandle + i.
     static constexpr OPCHANDLE kFirstServerHandle = 100;
 
