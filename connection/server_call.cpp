@@ -11,18 +11,22 @@ void EnterServerCall(OpcDriver& drv)
 
 bool LeaveServerCall(OpcDriver& drv)
 {
-    if (--drv.serverCallDepth > 0) return true;
-    if (drv.disposeDeferred) {
-        OpcDriver* record = &drv;
-        FreeDriverRecord(record);
-        return false;
-    }
-    if (drv.doneDeferred) {
-        drv.doneDeferred = false;
-        // The window goes with Done, and with it whatever was held back.
-        Done(drv);
+    if (drv.serverCallDepth > 1) {
+        --drv.serverCallDepth;
         return true;
     }
+    // Still counted inside: the tear-down's own calls may run host code that asks for it again.
+    while (drv.doneAsked) {
+        drv.doneAsked = false;
+        TearDownInstance(drv);
+    }
+    drv.serverCallDepth = 0;
+    if (drv.disposeAsked) {
+        OpcDriver* record = &drv;
+        ReleaseDriverRecord(record);
+        return false;
+    }
+    // After a tear-down the window is gone, and with it whatever was held back.
     RepostDeferredMessages(drv);
     return true;
 }

@@ -9,7 +9,7 @@
 struct OpcDriver;
 
 void EnterServerCall(OpcDriver& drv);
-// Leaves one level; after the outermost one, runs a deferred Done (and frees the record after a deferred
-// DisposeDriver), or else posts again what the window held back. False when the record was freed: the
-// caller must not touch it any more.
+// Leaves one level. Leaving the outermost one carries out a Done asked for meanwhile (or by the caller)
+// and frees the record after a DisposeDriver, or else posts again what the window held back. False when
+// the record was freed: the caller must not touch it any more.
 bool LeaveServerCall(OpcDriver& drv);

@@ -20,18 +20,13 @@ OpcDriver* MakeDriverRecord()
 void FreeDriverRecord(OpcDriver*& drv)
 {
     if (drv == nullptr) return;
-    if (drv->serverCallDepth > 0) {
-        // Inside the instance's own server call (a host's code run by COM's modal loop): the record is
-        // still in use further up the stack, so the outermost call's return frees it.
-        drv->disposeDeferred = true;
-        Done(*drv);
-        drv = nullptr;
-        return;
-    }
-    // A host that disposes of an instance without Done would otherwise leave its window, its worker and
-    // its COM references behind.
-    Done(*drv);
-    ReleaseDriverRecord(drv);
+    OpcDriver* record = drv;
+    drv = nullptr;
+    // Done first (a host that disposes of an instance without Done would otherwise leave its window, its
+    // worker and its COM references behind); its end frees the record, at once or, inside one of the
+    // instance's own server calls (host code run by COM's modal loop), at the outermost call's return.
+    record->disposeAsked = true;
+    Done(*record);
 }
 
 void HoldDriverRecord(OpcDriver& drv)

@@ -116,12 +116,12 @@ struct OpcDriver {
     const MessageTable* messages = nullptr;
     // Host's thread only. The depth of the instance's own server calls in progress (COM's modal loop
     // may dispatch messages and run host code inside them); the rows held back meanwhile, one bit per
-    // row; and a Done or DisposeDriver asked for inside such a call, carried out when the outermost
-    // call has returned (connection/server_call.cpp).
+    // row; and a Done or DisposeDriver asked for, carried out when the outermost call has returned
+    // (connection/server_call.cpp).
     std::uint32_t serverCallDepth = 0;
     std::uint32_t deferredRoutes = 0;
-    bool doneDeferred = false;
-    bool disposeDeferred = false;
+    bool doneAsked = false;
+    bool disposeAsked = false;
     // Host's thread only: the shutdown notice's message has been handled (it is handled once).
     bool shutdownHandled = false;
     // Host's thread only: Init has run on this instance; a second one is refused.
@@ -148,8 +148,9 @@ inline bool IsServerDown(const OpcDriver& drv)
 // Allocates a record from the core allocator and constructs it with every default; null when memory
 // runs out.
 OpcDriver* MakeDriverRecord();
-// Runs Done (a no-op when it ran already), then lets go of the host's hold on the record; drv becomes
-// null. The block is freed now, or by a worker that still runs when it ends.
+// Runs Done (safe when it ran already), then lets go of the host's hold on the record; drv becomes null.
+// Inside one of the instance's own server calls both happen when the outermost call has returned. The
+// block is freed then, or by a worker that still runs when it ends.
 void FreeDriverRecord(OpcDriver*& drv);
 // A worker's hold on the record, taken before the thread starts and given back as its last act; the
 // last holder clears what is left (channel table, synchronous batches) and frees the block.

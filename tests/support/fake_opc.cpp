@@ -60,6 +60,7 @@ HRESULT STDMETHODCALLTYPE FakeConnectionPoint::Unadvise(DWORD cookie)
 {
     ++unadviseCalls;
     unadvisedCookie = cookie;
+    if (duringUnadvise) duringUnadvise();
     IUnknown* released = nullptr;
     {
         std::lock_guard<std::mutex> guard(lock);

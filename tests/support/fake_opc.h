@@ -44,6 +44,8 @@ public:
 
     IID interfaceId;
     HRESULT adviseResult = S_OK;
+    // Runs at the start of Unadvise, in the caller's thread: what COM's modal loop may run there.
+    std::function<void()> duringUnadvise;
     std::atomic<long> refs{0};
     std::atomic<int> adviseCalls{0};
     std::atomic<int> unadviseCalls{0};

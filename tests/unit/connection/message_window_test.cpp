@@ -157,6 +157,25 @@ TEST_F(MessageWindow, DoneAfterAnUnhandledShutdownNoticeDropsTheConnectionWithou
     EXPECT_EQ(drv->channels.Count, 0u);
 }
 
+TEST_F(MessageWindow, DisposeDriverFromHostCodeInsideDonesOwnCallsFreesTheRecordOnceDoneHasFinished)
+{
+    FakeConnectionPoint& point = server.group.dataPoint;
+    drv->dataPoint = &point;
+    point.AddRef();
+    SetFlag(*drv, DataAdvised);
+    OpcDriver* record = drv;
+    bool keptWhileDoneRan = false;
+    point.duringUnadvise = [&] {
+        FreeDriverRecord(drv);
+        keptWhileDoneRan = record->disposeAsked && record->window != nullptr;
+    };
+    Done(*record);
+    EXPECT_TRUE(keptWhileDoneRan) << "the record was freed under the Done that was releasing it";
+    EXPECT_EQ(drv, nullptr);
+    EXPECT_EQ(point.unadviseCalls, 1);
+    EXPECT_EQ(point.refs, 0);
+}
+
 class WindowClassTaken : public DriverRecordTest {};
 
 TEST_F(WindowClassTaken, InitFailsWithAClearTextWhenNoWindowCanBeMade)

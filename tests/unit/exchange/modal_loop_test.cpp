@@ -65,7 +65,7 @@ TEST_P(ModalLoopTest, DoneAndDisposeFromHostCodeInsideTheCallTakeEffectWhenItHas
     io.duringCall = [&](const AsyncCall& call) {
         dir().complete(*record, call.transactionId, S_OK, {kChA}, {S_OK});
         EndInstance();
-        aliveAfterDispose = record->disposeDeferred && record->channels.Count > 0;
+        aliveAfterDispose = record->disposeAsked && record->channels.Count > 0;
     };
     Request({kChA, kChB});
     dir().fire(*record);
