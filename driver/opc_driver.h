@@ -122,7 +122,8 @@ struct OpcDriver {
     std::uint32_t deferredRoutes = 0;
     bool doneAsked = false;
     bool disposeAsked = false;
-    // Host's thread only: the shutdown notice's message has been handled (it is handled once).
+    // Host's thread only: the shutdown notice's message has been handled (it is handled once per
+    // connection; whatever gives the instance a new connection clears it together with ServerDown).
     bool shutdownHandled = false;
     // Host's thread only: Init has run on this instance; a second one is refused.
     bool initCalled = false;

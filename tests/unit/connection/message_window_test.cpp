@@ -89,6 +89,52 @@ TEST_F(MessageWindow, DestroyTakesTheWindowAndIsSafeToRepeat)
     EXPECT_FALSE(PostToWindow(*drv, MsgIssueRead, 0)) << "nothing is posted once the window is gone";
 }
 
+// The window's mechanism with a table of the test's own: a row's handler runs only past its guard, a
+// WM_TIMER row only for its timer, and a row that waits for server calls is held back and reposted.
+struct TestRoutes {
+    static bool open;
+    static int handled;
+    static int reposted;
+};
+bool TestRoutes::open = false;
+int TestRoutes::handled = 0;
+int TestRoutes::reposted = 0;
+
+TEST_F(MessageWindow, RoutesOnlyThroughItsInstancesTableAndOnlyPastTheGuard)
+{
+    constexpr UINT kOwn = 1040;
+    constexpr UINT_PTR kOwnTimer = 7;
+    auto guard = [](const OpcDriver&, WPARAM) { return TestRoutes::open; };
+    auto handle = [](OpcDriver&, WPARAM) { ++TestRoutes::handled; };
+    const MessageRoute rows[] = {
+        {kOwn, 0, "test", guard, handle, nullptr},
+        {WM_TIMER, kOwnTimer, "test", guard, handle, nullptr},
+        {kOwn + 1, 0, "test", guard, handle, [](OpcDriver&) { ++TestRoutes::reposted; }}};
+    const MessageTable table{rows, 3};
+    const MessageTable* own = drv->messages;
+    drv->messages = &table;
+    TestRoutes::open = false;
+    TestRoutes::handled = TestRoutes::reposted = 0;
+    SendMessageA(drv->window, kOwn, 0, 0);
+    EXPECT_EQ(TestRoutes::handled, 0) << "the guard was passed by";
+    TestRoutes::open = true;
+    SendMessageA(drv->window, kOwn, 0, 0);
+    SendMessageA(drv->window, WM_TIMER, kOwnTimer + 1, 0);
+    SendMessageA(drv->window, MsgIssueRead, 0, 0);
+    EXPECT_EQ(TestRoutes::handled, 1) << "only the row's message, and a timer only by its id";
+    SendMessageA(drv->window, WM_TIMER, kOwnTimer, 0);
+    EXPECT_EQ(TestRoutes::handled, 2);
+
+    drv->serverCallDepth = 1;
+    SendMessageA(drv->window, kOwn + 1, 0, 0);
+    EXPECT_EQ(TestRoutes::handled, 2) << "ran inside a server call";
+    drv->serverCallDepth = 0;
+    RepostDeferredMessages(*drv);
+    RepostDeferredMessages(*drv);
+    EXPECT_EQ(TestRoutes::reposted, 1) << "held back once, posted again once";
+    drv->messages = own;
+}
+
 TEST_F(MessageWindow, AStrayShutdownMessageChangesNothing)
 {
     HoldFakeConnection();
