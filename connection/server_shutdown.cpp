@@ -7,19 +7,6 @@
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 
-namespace {
-
-// Ends a batch the server will never complete: it is no longer outstanding, a deferred one is dropped,
-// and the host hears of it through the window like of every finished batch.
-void EndOutstandingBatch(OpcDriver& drv, std::uint32_t activeFlag, std::uint32_t againFlag,
-                         std::uint32_t message)
-{
-    std::uint32_t before = drv.flags.fetch_and(~(activeFlag | againFlag));
-    if ((before & activeFlag) != 0) PostToWindow(drv, message);
-}
-
-} // namespace
-
 void LeaveDeadServer(OpcDriver& drv)
 {
     if (HasFlag(drv, ComInit)) {
@@ -54,10 +41,19 @@ void DropConnection(OpcDriver& drv)
     ReleaseSyncWriteBatch(drv);
 }
 
+bool ShutdownNoticeAwaited(const OpcDriver& drv)
+{
+    return IsServerDown(drv) && !drv.shutdownHandled;
+}
+
 void OnServerShutdown(OpcDriver& drv)
 {
-    if (!IsServerDown(drv)) return;
+    if (!ShutdownNoticeAwaited(drv)) return;
+    drv.shutdownHandled = true;
     DropConnection(drv);
-    EndOutstandingBatch(drv, ReadActive, ReadAgain, MsgNotifyRead);
-    EndOutstandingBatch(drv, WriteActive, WriteAgain, MsgNotifyWrite);
+}
+
+void RepostShutdownNotice(OpcDriver& drv)
+{
+    PostToWindow(drv, MsgServerShutdown, 0);
 }

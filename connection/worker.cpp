@@ -179,8 +179,3 @@ bool WorkerAlive(const OpcDriver& drv)
 {
     return drv.thread != nullptr && WaitForSingleObject(drv.thread, 0) == WAIT_TIMEOUT;
 }
-
-void AcquireSyncResults(const OpcDriver& drv)
-{
-    drv.syncResultsPublished.load(std::memory_order_acquire);
-}

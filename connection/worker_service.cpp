@@ -1,5 +1,6 @@
 #include "connection/worker_service.h"
 
+#include <atomic>
 #include <cstddef>
 
 #include <windows.h>
@@ -35,12 +36,13 @@ bool TakeSignal(HANDLE event)
     return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
-// The results are in the record: the interlocked store publishes them before the host's thread can
-// receive the message that hands the batch back.
-void HandBack(OpcDriver& drv, std::uint32_t message)
+// The results are in the record: the release store of the batch's number publishes them before the
+// host's thread can receive the message that hands the batch back, and names the batch answered.
+void HandBack(OpcDriver& drv, std::uint32_t message, std::uint32_t number,
+              std::atomic<std::uint32_t>& answered)
 {
-    drv.syncResultsPublished.fetch_add(1, std::memory_order_release);
-    PostToWindow(drv, message);
+    answered.store(number, std::memory_order_release);
+    PostToWindow(drv, message, number);
 }
 
 void ServeRead(OpcDriver& drv)
@@ -52,6 +54,7 @@ void ServeRead(OpcDriver& drv)
     } else {
         TraceCall(drv, kTraceReadCache);
     }
+    std::uint32_t number = drv.syncReadNumber;
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
     drv.syncReadResult =
@@ -60,18 +63,19 @@ void ServeRead(OpcDriver& drv)
     drv.syncReadStates = states;
     drv.syncReadErrors = errors;
     TraceCall(drv, kTraceReadReturned);
-    HandBack(drv, MsgSyncReadDone);
+    HandBack(drv, MsgSyncReadDone, number, drv.syncReadAnswered);
 }
 
 void ServeWrite(OpcDriver& drv)
 {
     TraceCall(drv, kTraceWrite);
+    std::uint32_t number = drv.syncWriteNumber;
     HRESULT* errors = nullptr;
     drv.syncWriteResult = drv.syncIo->Write(
         drv.syncWriteCount, reinterpret_cast<OPCHANDLE*>(drv.syncWriteHandles), drv.syncWriteValues, &errors);
     drv.syncWriteErrors = errors;
     TraceCall(drv, kTraceWriteReturned);
-    HandBack(drv, MsgSyncWriteDone);
+    HandBack(drv, MsgSyncWriteDone, number, drv.syncWriteAnswered);
 }
 
 } // namespace

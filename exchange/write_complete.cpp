@@ -3,7 +3,6 @@
 
 #include "exchange/write_cycle.h"
 
-#include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/item_complete.h"
@@ -42,9 +41,7 @@ HRESULT OnWriteComplete(OpcDriver& drv, DWORD transactionId, DWORD, HRESULT mast
 
 void SyncWriteComplete(OpcDriver& drv)
 {
-    // Only the answer to a batch handed to the worker counts; a stray message finds no batch.
-    if (IsServerDown(drv) || !HasFlag(drv, WriteActive) || drv.syncWriteChannels == nullptr) return;
-    AcquireSyncResults(drv);
+    // Reached only through the guard of its row (SyncAnswerAwaited): the worker has answered this batch.
     HRESULT result = drv.syncWriteResult;
     bool answered = result >= 0 && drv.syncWriteErrors != nullptr;
     HRESULT master = answered || result < 0 ? result : E_FAIL;
@@ -53,9 +50,4 @@ void SyncWriteComplete(OpcDriver& drv)
     }
     ReleaseSyncWriteBatch(drv);
     CompleteBatch(drv, kWriteBatch);
-}
-
-void DeliverWriteNotification(OpcDriver& drv)
-{
-    DeliverNotification(drv, kWriteBatch);
 }
