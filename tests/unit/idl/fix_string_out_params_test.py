@@ -109,7 +109,8 @@ class FixStringOutParams(unittest.TestCase):
         code, out, err = run(source)
         self.assertEqual(code, 0, err)
         changed = [line for line, was in zip(out.splitlines(), source.splitlines()) if line != was]
-        self.assertEqual(len(changed), 4, changed)  # the four [out, string] LPWSTR* of opcda.idl
+        # the four [out, string] LPWSTR* of opcda.idl and the two LPOLESTR* of IOPCServerList::GetClassDetails
+        self.assertEqual(len(changed), 6, changed)
         self.assertTrue(all("type offset" in line for line in changed), changed)
 
 
