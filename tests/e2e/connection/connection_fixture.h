@@ -1,7 +1,8 @@
 #pragma once
 // The fixture of the Init and Done tests end to end: tagport.dll loaded per test as the host loads it,
 // simulation servers with the plant items below registered per scenario (each removed at the end of the
-// test), and instances (E2eHost) made on parameter files naming the latest of them.
+// test), and instances (E2eHost) made on parameter files naming the latest of them. Every test ends with
+// the COM task memory it started with (the server's status records, the results of AddItems).
 
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/e2e_host.h"
+#include "tests/support/task_memory.h"
 
 // Channels bound to the items of every scenario here (a range 10-12 follows them).
 constexpr std::uint32_t kLevel = 1;
@@ -17,12 +19,19 @@ constexpr std::uint32_t kPump = 2;
 
 class ConnectionTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(LoadDriverApi(api)); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(CountTaskMemory());
+        ASSERT_TRUE(BstrCacheIsOff());
+        taskMemoryAtStart = LiveTaskMemory();
+        ASSERT_TRUE(LoadDriverApi(api));
+    }
     void TearDown() override
     {
         UnloadDriverApi(api);
         for (SimServer& server : servers)
             UnregisterSimScenario(server);
+        EXPECT_TRUE(TaskMemoryCameBack(taskMemoryAtStart));
     }
 
     // Registers the plant items plus behaviour lines (scenario syntax) under a fresh CLSID in sim.
@@ -50,4 +59,5 @@ private:
     static constexpr char kPlantChannels[] =
         "[channels]\n1 = Plant.Level\n2 = Plant.Pump\n10-12 = Plant.Profile\n";
     std::vector<SimServer> servers;
+    TaskMemory taskMemoryAtStart{};
 };
