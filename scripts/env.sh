@@ -15,5 +15,5 @@ export LC_ALL=C.UTF-8
 unset DISPLAY
 
 # A persistent server for the prefix; one that already runs (another command's) is used as it is.
-wine_start() { wineserver -p 2>/dev/null; wine wineboot </dev/null >/dev/null 2>&1; }
+wine_start() { wineserver -p 2>/dev/null || true; wine wineboot </dev/null >/dev/null 2>&1; }
 wine_stop() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; true; }
