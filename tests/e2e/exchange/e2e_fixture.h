@@ -1,19 +1,33 @@
 #pragma once
 // The fixture of the end-to-end exchange tests: tagport.dll loaded once per program, a host instance
-// per test against its own simulation server, in the mode of the test's parameter, and the trace.
+// per test against its own simulation server, in the mode of the test's parameter, and the trace. Every
+// test ends with the COM task memory it started with: whatever COM allocated for the instance (the
+// arrays a call returns, the VARIANTs sent and received) is freed by the end of the instance.
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
+#include "tests/support/task_memory.h"
 #include "tests/support/trace_capture.h"
 
 class ExchangeE2E : public ::testing::TestWithParam<Mode> {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(LoadDriverApi(api)); }
     static void TearDownTestSuite() { UnloadDriverApi(api); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(CountTaskMemory());
+        ASSERT_TRUE(BstrCacheIsOff());
+        taskMemoryAtStart = LiveTaskMemory();
+    }
+    void TearDown() override
+    {
+        host.Stop();
+        EXPECT_TRUE(TaskMemoryCameBack(taskMemoryAtStart));
+    }
 
     ::testing::AssertionResult Start(const std::string& behaviours = "")
     {
@@ -52,5 +66,6 @@ protected:
 
     static DriverApi api;
     TraceCapture traces;
-    ExchangeHost host;
+    E2eHost host;
+    TaskMemory taskMemoryAtStart{};
 };

@@ -82,4 +82,34 @@ TEST_P(WriteE2E, ValueWrittenAndNotYetReadIsWhatGetInput3Delivers)
     EXPECT_EQ(ReadPayload<double>(host.Get(kR8, TypeF64).value), 7.25) << "the server took the value";
 }
 
+// A scalar without a value is sent as VT_VOID: one the host gave as TypeNone, and one whose text the
+// driver could not store (a null pointer, a count beyond any string, a count with a null pointer), which
+// leaves the channel TypeNone. The marshaller carries it to the server, which refuses the conversion for
+// those items alone; the rest of the batch is written.
+TEST_P(WriteE2E, ScalarsWithoutAValueCrossTheMarshallerAsVtVoidAndFailAlone)
+{
+    ASSERT_TRUE(Start());
+    HostValue beyondAnyString{TypeTextBuf, {}};
+    WritePayload(beyondAnyString, std::uint32_t{0x40000000}, kBufLengthOffset);
+    WritePayload(beyondAnyString, static_cast<const char*>("abc"), kBufPointerOffset);
+    HostValue countedNull{TypeTextBuf, {}};
+    WritePayload(countedNull, std::uint32_t{3}, kBufLengthOffset);
+    host.RequestWrite(kR8, HostValue{TypeNone, {}});
+    host.RequestWrite(kText, Value(TypeText, static_cast<const char*>(nullptr)));
+    host.RequestWrite(kI4, beyondAnyString);
+    host.RequestWrite(kI2, countedNull);
+    host.RequestWrite(kUI1, Value(TypeU8, std::uint8_t{7}));
+    ASSERT_TRUE(WriteBatch());
+    EXPECT_EQ(Logged("write "), (std::vector<std::string>{"write Sim.R8 vt=24 value=?vt=24 hr=0xC0040004",
+                                                          "write Sim.BSTR vt=24 value=?vt=24 hr=0xC0040004",
+                                                          "write Sim.I4 vt=24 value=?vt=24 hr=0xC0040004",
+                                                          "write Sim.I2 vt=24 value=?vt=24 hr=0xC0040004",
+                                                          "write Sim.UI1 vt=3 value=7 hr=0x00000000"}));
+    for (std::uint32_t channel : {kR8, kText, kI4, kI2}) {
+        EXPECT_EQ(host.WriteStatus(channel), StatusFailed) << channel;
+        EXPECT_EQ(host.Get(channel, TypeF64).quality, 0u) << "nothing to deliver: " << channel;
+    }
+    EXPECT_EQ(host.WriteStatus(kUI1), StatusOk);
+}
+
 } // namespace

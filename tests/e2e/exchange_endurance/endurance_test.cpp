@@ -1,12 +1,13 @@
 // 10 000 read and 10 000 write batches in each mode against the simulation server, an asynchronous and a
-// synchronous instance side by side: afterwards the driver holds no more blocks, and the process no more
-// handles or threads, than after the first batches.
+// synchronous instance side by side: afterwards the driver holds no more blocks, COM no more task memory,
+// and the process no more handles or threads, than after the first batches.
 
 #include <gtest/gtest.h>
 
 #include "hostrt/core.h"
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
 #include "tests/support/process_census.h"
+#include "tests/support/task_memory.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -18,7 +19,7 @@ constexpr std::uint32_t kRunLimitMs = 780000;
 // One instance that fires its next read or write batch from inside each notification, as a host does,
 // until it has been notified of rounds batches of each direction.
 struct Runner {
-    ExchangeHost host;
+    E2eHost host;
     int reads = 0;
     int writes = 0;
     int failures = 0;
@@ -59,6 +60,8 @@ protected:
         // part (_INIT) is called by hand since no DLL attach happens.
         HMODULE self = GetModuleHandleW(nullptr);
         ASSERT_TRUE(ResolveDriverApi(self, api));
+        ASSERT_TRUE(CountTaskMemory());
+        ASSERT_TRUE(BstrCacheIsOff());
         auto attach = reinterpret_cast<void(__cdecl*)(HINSTANCE)>(
             reinterpret_cast<void*>(GetProcAddress(self, "_INIT")));
         ASSERT_NE(attach, nullptr);
@@ -88,12 +91,14 @@ TEST_F(EnduranceE2E, TenThousandBatchesOfEachDirectionInEachModeLeaveNothingBehi
     // What COM and the driver set up once, at the first batches, is not growth.
     ASSERT_TRUE(RunBoth(1));
     const std::uint32_t blocks = LiveBlockCount();
+    const TaskMemory taskMemory = LiveTaskMemory();
     const std::uint32_t handles = OpenHandleCount();
     const std::uint32_t threads = ThreadCount();
     ASSERT_TRUE(RunBoth(kBatches));
     EXPECT_EQ(async.failures, 0);
     EXPECT_EQ(sync.failures, 0);
     EXPECT_EQ(LiveBlockCount(), blocks);
+    EXPECT_TRUE(TaskMemoryCameBack(taskMemory));
     EXPECT_TRUE(WaitUntil([&] { return OpenHandleCount() <= handles && ThreadCount() <= threads; }, 10000,
                           "the handles and threads of the first batches"))
         << "handles " << OpenHandleCount() << " (then " << handles << "), threads " << ThreadCount()
