@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/exchange/exchange_host.h"
-#include "tests/e2e/protocol/driver_windows.h"
+#include "tests/support/e2e_host.h"
 #include "tests/support/driver_api.h"
 #include "tests/support/sim_control.h"
 #include "tests/support/sim_items.h"
@@ -64,10 +63,10 @@ TEST_P(InitTwiceE2E, ASecondInitIsRefusedAndTheInstanceEndsWithoutAWindowLeft)
     EXPECT_EQ(err, "Cannot open specified parameter file");
     EXPECT_FALSE(Init(instance, good->Path()));
     EXPECT_EQ(err, "Init was already called for this driver instance");
-    EXPECT_EQ(DriverWindowsOfThisThread().size(), 1u);
+    EXPECT_EQ(DriverWindows().size(), 1u);
     api.ansi.Done(instance);
     api.ansi.DisposeDriver(instance);
-    EXPECT_TRUE(DriverWindowsOfThisThread().empty()) << "a window still points at the freed instance";
+    EXPECT_TRUE(DriverWindows().empty()) << "a window still points at the freed instance";
 
     // The class goes with the library; a fresh load registers it again and serves a new instance.
     UnloadDriverApi(api);
@@ -78,7 +77,7 @@ TEST_P(InitTwiceE2E, ASecondInitIsRefusedAndTheInstanceEndsWithoutAWindowLeft)
     EXPECT_EQ(err, "");
     api.ansi.Done(instance);
     api.ansi.DisposeDriver(instance);
-    EXPECT_TRUE(DriverWindowsOfThisThread().empty());
+    EXPECT_TRUE(DriverWindows().empty());
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/exchange/e2e_fixture.h"
-#include "tests/e2e/protocol/driver_windows.h"
 #include "tests/support/wait.h"
 
 DriverApi ExchangeE2E::api;
@@ -29,8 +28,10 @@ class StrayMessagesE2E : public ExchangeE2E {
 protected:
     void SetUp() override
     {
+        ExchangeE2E::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(Start(kDelays));
-        std::vector<HWND> windows = DriverWindowsOfThisThread();
+        std::vector<HWND> windows = DriverWindows();
         ASSERT_EQ(windows.size(), 1u);
         window = windows[0];
     }
