@@ -1,6 +1,8 @@
 #include "connection/message_window.h"
 
 #include "connection/lifecycle.h"
+#include "connection/recovery.h"
+#include "connection/recovery_messages.h"
 #include "connection/server_shutdown.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch_timeout.h"
@@ -88,7 +90,7 @@ bool PostToWindow(OpcDriver& drv, std::uint32_t message)
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    bool ours = (message >= MsgIssueRead && message <= MsgNotifyWrite) || message == WM_TIMER;
+    bool ours = (message >= MsgIssueRead && message <= MsgAttemptDone) || message == WM_TIMER;
     if (!ours) return DefWindowProcA(window, message, wParam, lParam);
     // Null for a message that arrives before the instance is stored.
     auto* drv = reinterpret_cast<OpcDriver*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
@@ -113,8 +115,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case MsgNotifyRead:
         DeliverReadNotification(*drv);
         break;
+    case MsgAttemptDone:
+        OnAttemptDone(*drv);
+        break;
     case WM_TIMER:
-        OnBatchTimeout(*drv, wParam);
+        if (wParam == kReconnectTimerId) {
+            OnReconnectTimer(*drv);
+        } else {
+            OnBatchTimeout(*drv, wParam);
+        }
         break;
     default:
         DeliverWriteNotification(*drv);

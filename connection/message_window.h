@@ -28,6 +28,6 @@ void DestroyDriverWindow(OpcDriver& drv);
 // Posts message to the instance's window; false when it has none. Safe from any thread.
 bool PostToWindow(OpcDriver& drv, std::uint32_t message);
 
-// The class's window procedure: messages 1025 to 1031 and the batch timers (WM_TIMER) go to their
+// The class's window procedure: messages 1025 to 1032 and the timers (WM_TIMER) go to their
 // handlers, every other to DefWindowProcA.
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 
@@ -20,15 +21,26 @@ void EndOutstandingBatch(OpcDriver& drv, std::uint32_t activeFlag, std::uint32_t
 
 } // namespace
 
+void LeaveApartment(OpcDriver& drv)
+{
+    DisconnectSink(drv.shutdownSink);
+    DisconnectSink(drv.dataSink);
+    CoUninitialize();
+}
+
 void LeaveDeadServer(OpcDriver& drv)
 {
     if (HasFlag(drv, ComInit)) {
-        DisconnectSink(drv.shutdownSink);
-        DisconnectSink(drv.dataSink);
-        CoUninitialize();
+        LeaveApartment(drv);
         ClearFlag(drv, ComInit);
     }
+    ForgetConnection(drv);
+}
+
+void ForgetConnection(OpcDriver& drv)
+{
     // No further call is made to the server, neither Unadvise nor Release.
+    drv.flags.fetch_and(~(ComInit | ShutdownAdvised | DataAdvised));
     drv.server = nullptr;
     drv.serverPoints = nullptr;
     drv.shutdownPoint = nullptr;
@@ -54,10 +66,20 @@ void DropConnection(OpcDriver& drv)
     ReleaseSyncWriteBatch(drv);
 }
 
+void EndOutstandingBatches(OpcDriver& drv)
+{
+    EndOutstandingBatch(drv, ReadActive, ReadAgain, MsgNotifyRead);
+    EndOutstandingBatch(drv, WriteActive, WriteAgain, MsgNotifyWrite);
+}
+
 void OnServerShutdown(OpcDriver& drv)
 {
     if (!IsServerDown(drv)) return;
+    if (ReconnectEnabled(drv)) {
+        // Lets the connection go without waiting for the worker, then tries again later.
+        LoseServer(drv, LossCause::ShutdownNotice, S_OK);
+        return;
+    }
     DropConnection(drv);
-    EndOutstandingBatch(drv, ReadActive, ReadAgain, MsgNotifyRead);
-    EndOutstandingBatch(drv, WriteActive, WriteAgain, MsgNotifyWrite);
+    EndOutstandingBatches(drv);
 }

@@ -6,10 +6,15 @@
 #include <objbase.h>
 
 #include "connection/group.h"
+#include "connection/holding_thread.h"
 #include "connection/last_error.h"
+#include "connection/message_window.h"
+#include "connection/recovery_messages.h"
 #include "connection/server_connection.h"
 #include "connection/server_shutdown.h"
 #include "connection/server_state.h"
+#include "connection/supervision_lock.h"
+#include "connection/worker_own.h"
 #include "connection/worker_service.h"
 #include "driver/opc_driver.h"
 
@@ -62,19 +67,8 @@ bool CreateWorkerEvents(OpcDriver& drv)
 
 bool LaunchWorker(OpcDriver& drv)
 {
-    // The worker's own reference on the module: a host that unloads the library while a worker it gave
-    // up on still runs must not pull the code from under it.
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerMain),
-                            &module))
-        return false;
-    HoldDriverRecord(drv);
-    drv.thread = CreateThread(nullptr, 0, WorkerMain, &drv, 0, nullptr);
-    if (drv.thread != nullptr) return true;
-    OpcDriver* record = &drv;
-    ReleaseDriverRecord(record); // the host's own hold remains
-    FreeLibrary(module);
-    return false;
+    drv.thread = StartHoldingThread(drv, WorkerMain);
+    return drv.thread != nullptr;
 }
 
 // The connection's own limits plus a margin, summed without wrapping and never INFINITE.
@@ -97,21 +91,40 @@ bool Orphan(OpcDriver& drv)
     return true;
 }
 
-DWORD RunWorker(OpcDriver& drv)
+// A worker connecting for a recovery attempt tells the host's thread how it went; Init waits instead.
+void ReportAttempt(OpcDriver& drv, const WorkerOwn& own, bool connected)
+{
+    if (!own.attempt) return;
+    drv.supervision.attemptResult.store(connected ? 1u : 0u);
+    PostToWindow(drv, MsgAttemptDone);
+}
+
+DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
 {
     if (!ConnectServer(drv)) {
         ReleaseServer(drv);
+        ReportAttempt(drv, own, false);
         return kExitConnectFailed;
     }
     bool fallBackToSync = false;
     if (!CreateGroup(drv, false, fallBackToSync)) {
         ReleaseGroup(drv);
         ReleaseServer(drv);
+        ReportAttempt(drv, own, false);
         return kExitGroupFailed;
     }
-    SetEvent(drv.readyEvent);
-    ServeBatches(drv);
-    if (IsServerDown(drv)) {
+    SetEvent(own.readyEvent);
+    ReportAttempt(drv, own, true);
+    ServeBatches(drv, own);
+    bool replaced = false;
+    {
+        SupervisionLock held(drv);
+        replaced = WorkerReplaced(drv, own);
+    }
+    if (replaced) {
+        // The record's connection fields are a newer worker's now: only this apartment is left.
+        LeaveApartment(drv);
+    } else if (IsServerDown(drv)) {
         LeaveDeadServer(drv);
     } else {
         ReleaseGroup(drv);
@@ -120,17 +133,22 @@ DWORD RunWorker(OpcDriver& drv)
     return kExitStopped;
 }
 
-[[noreturn]] void FinishWorker(OpcDriver& drv, DWORD exitCode)
+void CloseOwnEvents(WorkerOwn& own)
 {
-    std::uint32_t expected = kLinkAttached;
-    if (!drv.workerLink.compare_exchange_strong(expected, kLinkFinished)) CloseWorkerEvents(drv);
-    // The record may be freed right here, by this thread; nothing of it is touched afterwards.
-    OpcDriver* record = &drv;
-    ReleaseDriverRecord(record);
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&WorkerMain), &module);
-    FreeLibraryAndExitThread(module, exitCode);
+    for (HANDLE* event : {&own.readyEvent, &own.stopEvent, &own.readEvent, &own.writeEvent})
+        CloseHandleIfValid(*event);
+}
+
+[[noreturn]] void FinishWorker(OpcDriver& drv, WorkerOwn& own, DWORD exitCode)
+{
+    {
+        SupervisionLock held(drv);
+        std::uint32_t expected = kLinkAttached;
+        // A replaced worker no longer owns the record's link: a newer worker does.
+        if (WorkerReplaced(drv, own) || !drv.workerLink.compare_exchange_strong(expected, kLinkFinished))
+            CloseOwnEvents(own);
+    }
+    EndHoldingThread(drv, exitCode);
 }
 
 } // namespace
@@ -139,6 +157,7 @@ ConnectOutcome StartWorker(OpcDriver& drv)
 {
     SetFlag(drv, ThreadMode);
     drv.workerLink.store(kLinkAttached);
+    drv.supervision.attemptByWorker = false;
     if (!CreateWorkerEvents(drv) || !LaunchWorker(drv)) {
         CloseWorkerHandles(drv);
         ReportFailure(drv, kErrNoWorker);
@@ -159,7 +178,84 @@ ConnectOutcome StartWorker(OpcDriver& drv)
 DWORD WINAPI WorkerMain(void* driver)
 {
     OpcDriver& drv = *static_cast<OpcDriver*>(driver);
-    FinishWorker(drv, RunWorker(drv));
+    WorkerOwn own = TakeWorkerOwn(drv);
+    DWORD exitCode = RunWorker(drv, own);
+    FinishWorker(drv, own, exitCode);
+}
+
+WorkerOwn TakeWorkerOwn(OpcDriver& drv)
+{
+    WorkerOwn own;
+    own.epoch = drv.supervision.workerEpoch.load();
+    own.attempt = drv.supervision.attemptByWorker;
+    own.readyEvent = drv.readyEvent;
+    own.stopEvent = drv.stopEvent;
+    own.readEvent = drv.readEvent;
+    own.writeEvent = drv.writeEvent;
+    return own;
+}
+
+bool WorkerReplaced(const OpcDriver& drv, const WorkerOwn& own)
+{
+    return drv.supervision.workerEpoch.load() != own.epoch;
+}
+
+bool StartAttemptWorker(OpcDriver& drv)
+{
+    SetFlag(drv, ThreadMode);
+    drv.workerLink.store(kLinkAttached);
+    drv.supervision.attemptByWorker = true;
+    bool started = CreateWorkerEvents(drv) && LaunchWorker(drv);
+    if (!started) CloseWorkerHandles(drv);
+    return started;
+}
+
+void ReplaceWorker(OpcDriver& drv)
+{
+    if (drv.thread == nullptr) return;
+    SupervisionLock held(drv);
+    // Under the lock the worker is either before its next store into the record, and then sees that it
+    // was replaced, or past its last one.
+    SetEvent(drv.stopEvent);
+    drv.supervision.workerEpoch.fetch_add(1);
+    std::uint32_t expected = kLinkAttached;
+    if (drv.workerLink.compare_exchange_strong(expected, kLinkOrphaned)) {
+        // The worker closes its own copies of the events.
+        drv.readyEvent = nullptr;
+        drv.stopEvent = nullptr;
+        drv.readEvent = nullptr;
+        drv.writeEvent = nullptr;
+    } else {
+        CloseWorkerEvents(drv);
+    }
+    CloseHandleIfValid(drv.thread);
+    // Its interfaces belong to its apartment: forgotten here, never released from this thread.
+    ForgetConnection(drv);
+    // The inputs of a call it is inside are its own now; it frees them when the call returns.
+    Supervision& s = drv.supervision;
+    if (s.taken[0] != s.answered[0]) drv.syncReadHandles = nullptr;
+    if (s.taken[1] != s.answered[1]) {
+        drv.syncWriteHandles = nullptr;
+        drv.syncWriteValues = nullptr;
+    }
+    for (int slot = 0; slot < 2; ++slot)
+        s.handed[slot] = s.taken[slot] = s.answered[slot];
+}
+
+bool SignalWorker(OpcDriver& drv, HANDLE event)
+{
+    {
+        SupervisionLock held(drv);
+        ++drv.supervision.handed[event == drv.writeEvent ? 1 : 0];
+    }
+    return SetEvent(event) != FALSE;
+}
+
+bool WorkerAnswered(OpcDriver& drv, bool write)
+{
+    SupervisionLock held(drv);
+    int slot = write ? 1 : 0;
+    return drv.supervision.handed[slot] == drv.supervision.answered[slot];
 }
 
 void StopWorker(OpcDriver& drv, std::uint32_t timeoutMs)

@@ -17,6 +17,10 @@
 // 3. SyncReadComplete/SyncWriteComplete begin with AcquireSyncResults, the matching interlocked read;
 //    then the batch is the host's again, which judges it and releases it (ReleaseSyncReadBatch/
 //    ReleaseSyncWriteBatch). Nothing is posted once the instance's window is gone (after Done).
+// 4. The worker takes a batch's input arrays (handles, values) out of the record under the supervision
+//    lock and frees them itself after the call, and stores the results and posts under that lock: a
+//    host that gives up on it (ReplaceWorker) frees nothing the call still uses and receives nothing
+//    from it afterwards.
 // One wake-up serves a pending read before a pending write; a stop signalled together with them ends the
 // worker without serving them. At most one batch of each direction is outstanding.
 
@@ -49,6 +53,19 @@ DWORD WINAPI WorkerMain(void* driver);
 // worker still running then (blocked in a call to a hung server) is left to end on its own: it closes
 // its own events and lets go of the record, which from then on only it writes to. Nothing without a worker.
 void StopWorker(OpcDriver& drv, std::uint32_t timeoutMs);
+// Starts a worker for a recovery attempt without waiting for it: it posts MsgAttemptDone with
+// supervision.attemptResult 1 once connected (then it serves batches as after Init), or 0 after it has
+// released what it acquired and is about to end. False when it could not be started.
+bool StartAttemptWorker(OpcDriver& drv);
+// Gives up on the worker for a new one, without waiting: it is told to stop, never touched again, and
+// from then on touches neither the record's connection nor its batches (it leaves its apartment and
+// ends on its own). The record's connection fields and events are forgotten, ready for a new worker.
+// Nothing without a worker.
+void ReplaceWorker(OpcDriver& drv);
+// Hands the batch of event (readEvent or writeEvent) to the worker; false when the event cannot be set.
+bool SignalWorker(OpcDriver& drv, HANDLE event);
+// True when the worker has answered the latest batch of the direction (its message is on its way).
+bool WorkerAnswered(OpcDriver& drv, bool write);
 // True once the host gave up on this instance's worker: from then on the connection fields, the
 // synchronous batches and the worker's events are the worker's alone.
 bool WorkerOrphaned(const OpcDriver& drv);

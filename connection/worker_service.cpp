@@ -8,8 +8,11 @@
 #include "opcda.h"
 
 #include "connection/message_window.h"
+#include "connection/supervision_lock.h"
+#include "connection/worker_own.h"
 #include "driver/debug_trace.h"
 #include "driver/opc_driver.h"
+#include "hostrt/core.h"
 
 namespace {
 
@@ -24,6 +27,9 @@ constexpr DWORD kStopIndex = 0;
 constexpr DWORD kReadIndex = 1;
 constexpr DWORD kWriteIndex = 2;
 
+constexpr int kReadSlot = 0;
+constexpr int kWriteSlot = 1;
+
 template <std::size_t N> void TraceCall(const OpcDriver& drv, const wchar_t (&text)[N])
 {
     EmitTrace(drv, nullptr, static_cast<std::uint32_t>(N - 1), text);
@@ -37,14 +43,45 @@ bool TakeSignal(HANDLE event)
 
 // The results are in the record: the interlocked store publishes them before the host's thread can
 // receive the message that hands the batch back.
-void HandBack(OpcDriver& drv, std::uint32_t message)
+void HandBack(OpcDriver& drv, int slot, std::uint32_t message)
 {
+    ++drv.supervision.answered[slot];
     drv.syncResultsPublished.fetch_add(1, std::memory_order_release);
     PostToWindow(drv, message);
 }
 
-void ServeRead(OpcDriver& drv)
+void FreeReadResults(std::uint32_t count, OPCITEMSTATE* states, HRESULT* errors)
 {
+    if (states != nullptr) {
+        for (std::uint32_t i = 0; i < count; ++i)
+            VariantClear(&states[i].vDataValue);
+        CoTaskMemFree(states);
+    }
+    if (errors != nullptr) CoTaskMemFree(errors);
+}
+
+void FreeWriteValues(std::uint32_t count, VARIANT* values)
+{
+    if (values == nullptr) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+        VariantClear(&values[i]);
+    FreeBlock(values);
+}
+
+// The batch's input arrays stay in the record; the worker notes under the lock that it took them for
+// its call. A host that gives up on it while it is in the call leaves them to it (ReplaceWorker), and
+// it frees them when the call returns. False when the host has given up on this worker.
+bool ServeRead(OpcDriver& drv, const WorkerOwn& own)
+{
+    std::uint32_t count = 0;
+    std::uint32_t* handles = nullptr;
+    {
+        SupervisionLock held(drv);
+        if (WorkerReplaced(drv, own)) return false;
+        ++drv.supervision.taken[kReadSlot];
+        count = drv.syncReadCount;
+        handles = drv.syncReadHandles;
+    }
     // An inactive group (the default rate) keeps no cache worth reading.
     bool fromDevice = drv.updateRateMs == kDefaultUpdateRateMs;
     if (fromDevice) {
@@ -54,38 +91,64 @@ void ServeRead(OpcDriver& drv)
     }
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
-    drv.syncReadResult =
-        drv.syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, drv.syncReadCount,
-                         reinterpret_cast<OPCHANDLE*>(drv.syncReadHandles), &states, &errors);
+    HRESULT hr = drv.syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
+                                  reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
+    TraceCall(drv, kTraceReadReturned);
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) {
+        FreeReadResults(count, states, errors);
+        FreeBlock(handles);
+        return false;
+    }
+    drv.syncReadResult = hr;
     drv.syncReadStates = states;
     drv.syncReadErrors = errors;
-    TraceCall(drv, kTraceReadReturned);
-    HandBack(drv, MsgSyncReadDone);
+    HandBack(drv, kReadSlot, MsgSyncReadDone);
+    return true;
 }
 
-void ServeWrite(OpcDriver& drv)
+bool ServeWrite(OpcDriver& drv, const WorkerOwn& own)
 {
+    std::uint32_t count = 0;
+    std::uint32_t* handles = nullptr;
+    VARIANT* values = nullptr;
+    {
+        SupervisionLock held(drv);
+        if (WorkerReplaced(drv, own)) return false;
+        ++drv.supervision.taken[kWriteSlot];
+        count = drv.syncWriteCount;
+        handles = drv.syncWriteHandles;
+        values = drv.syncWriteValues;
+    }
     TraceCall(drv, kTraceWrite);
     HRESULT* errors = nullptr;
-    drv.syncWriteResult = drv.syncIo->Write(
-        drv.syncWriteCount, reinterpret_cast<OPCHANDLE*>(drv.syncWriteHandles), drv.syncWriteValues, &errors);
-    drv.syncWriteErrors = errors;
+    HRESULT hr = drv.syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
     TraceCall(drv, kTraceWriteReturned);
-    HandBack(drv, MsgSyncWriteDone);
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) {
+        CoTaskMemFree(errors);
+        FreeBlock(handles);
+        FreeWriteValues(count, values);
+        return false;
+    }
+    drv.syncWriteResult = hr;
+    drv.syncWriteErrors = errors;
+    HandBack(drv, kWriteSlot, MsgSyncWriteDone);
+    return true;
 }
 
 } // namespace
 
-void ServeBatches(OpcDriver& drv)
+void ServeBatches(OpcDriver& drv, const WorkerOwn& own)
 {
-    HANDLE events[3] = {drv.stopEvent, drv.readEvent, drv.writeEvent};
+    HANDLE events[3] = {own.stopEvent, own.readEvent, own.writeEvent};
     for (;;) {
         // Waiting through COM keeps this apartment open for calls into it: the server's shutdown notice
         // would otherwise wait until the worker's next outgoing call, or for ever.
         DWORD index = kStopIndex;
         if (CoWaitForMultipleHandles(0, INFINITE, 3, events, &index) != S_OK) return;
         if (index != kReadIndex && index != kWriteIndex) return;
-        if (index == kReadIndex || TakeSignal(drv.readEvent)) ServeRead(drv);
-        if (index == kWriteIndex || TakeSignal(drv.writeEvent)) ServeWrite(drv);
+        if ((index == kReadIndex || TakeSignal(own.readEvent)) && !ServeRead(drv, own)) return;
+        if ((index == kWriteIndex || TakeSignal(own.writeEvent)) && !ServeWrite(drv, own)) return;
     }
 }

@@ -3,8 +3,9 @@
 // connection/worker.h).
 
 struct OpcDriver;
+struct WorkerOwn;
 
-// Serves read and write batches until the stop event is set, or until the wait can no longer work (a
-// closed handle): never a loop that spins. Runs in the worker's thread, which holds the group's
-// IOPCSyncIO.
-void ServeBatches(OpcDriver& drv);
+// Serves read and write batches until the stop event is set, until the wait can no longer work (a
+// closed handle), or until the host has given up on this worker: never a loop that spins. Runs in the
+// worker's thread, which holds the group's IOPCSyncIO.
+void ServeBatches(OpcDriver& drv, const WorkerOwn& own);

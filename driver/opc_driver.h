@@ -11,6 +11,7 @@
 
 #include "config/channel_table.h"
 #include "connection/sink_objects.h"
+#include "connection/supervision.h"
 #include "exchange/batch_state.h"
 
 struct IOPCServer;
@@ -40,6 +41,8 @@ enum DriverFlag : std::uint32_t {
 };
 
 constexpr std::uint32_t kDefaultUpdateRateMs = 86400000;
+// The limit on an unanswered batch when the file sets no batch_timeout.
+constexpr std::uint32_t kDefaultBatchTimeoutMs = 30000;
 constexpr std::uint32_t kHostNameMax = 259;
 constexpr std::uint32_t kLastErrorMax = 127;
 
@@ -53,6 +56,9 @@ struct OpcDriver {
     std::atomic<std::uint32_t> flags{0};
     std::uint32_t waitTimeMs = 0;
     std::uint32_t updateRateMs = kDefaultUpdateRateMs;
+    std::uint32_t batchTimeoutMs = kDefaultBatchTimeoutMs;
+    // 0: the instance never reconnects by itself (connection/recovery.h).
+    std::uint32_t reconnectMs = 0;
     std::uint32_t readCount = 0;
     std::uint32_t writeCount = 0;
     Channel* readHead = nullptr;
@@ -105,6 +111,7 @@ struct OpcDriver {
     // Bumped by the worker after it stored a batch's results, before it posts the completion; the
     // completion's first read of it makes those results visible to the host's thread.
     std::atomic<std::uint32_t> syncResultsPublished{0};
+    Supervision supervision;
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
 #include "connection/worker.h"
 #include "exchange/batch_timeout.h"
 #include "hostrt/core.h"
@@ -112,7 +113,7 @@ HRESULT HandOffToWorker(OpcDriver& drv, Channel* const* batch, std::uint32_t cou
     for (std::uint32_t i = 0; i < count; ++i)
         numbers[i] = batch[i]->firstNumber;
     if (!WorkerAlive(drv)) return E_FAIL;
-    return SetEvent(event) ? S_OK : E_FAIL;
+    return SignalWorker(drv, event) ? S_OK : E_FAIL;
 }
 
 void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::uint32_t count, HRESULT hr,
@@ -135,17 +136,20 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
     BatchState& state = StateOf(drv, kind);
     state.issuing = false;
     if (!accepted) {
-        // No completion will come: the batch is over on return, and the host is not notified.
+        // No completion will come: the batch is over on return, and the host is not notified, unless
+        // the worker was given up: a host that fires batch after batch then hears of each one.
         state.completionHeld = false;
         state.outstanding = 0;
         ClearFlag(drv, kind.activeFlag);
+        if (WorkerGivenUp(drv)) PostToWindow(drv, kind.notifyMessage);
+        JudgeServerResult(drv, hr);
         return;
     }
     if (state.completionHeld) {
         state.completionHeld = false;
         EndBatch(drv, kind);
-    } else if (!HasFlag(drv, ThreadMode)) {
-        // A synchronous batch is bounded by its worker; an asynchronous one only by this timer.
+    } else {
+        // Neither a completion nor the worker's answer can be relied on to come.
         StartBatchTimeout(drv, kind);
     }
 }

@@ -7,6 +7,7 @@
 
 #include "convert/quality_level.h"
 #include "convert/variant_to_value.h"
+#include "connection/recovery.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
@@ -95,6 +96,7 @@ void SyncReadComplete(OpcDriver& drv)
     }
     ReleaseSyncReadBatch(drv);
     CompleteBatch(drv, kReadBatch);
+    JudgeServerResult(drv, result);
 }
 
 void DeliverReadNotification(OpcDriver& drv)

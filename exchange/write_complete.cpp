@@ -3,6 +3,7 @@
 
 #include "exchange/write_cycle.h"
 
+#include "connection/recovery.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
@@ -53,6 +54,7 @@ void SyncWriteComplete(OpcDriver& drv)
     }
     ReleaseSyncWriteBatch(drv);
     CompleteBatch(drv, kWriteBatch);
+    JudgeServerResult(drv, result);
 }
 
 void DeliverWriteNotification(OpcDriver& drv)

@@ -49,7 +49,8 @@ HostValue Asking(std::uint32_t type)
         RegisterSimScenario(std::string(kSimStandardItems) + behaviours, sim);
     if (!registered) return registered;
     std::string par = "[server]\nCLSID = " + Utf8(sim.clsidText) +
-                      "\ndebug = yes\nsync = " + (mode == Mode::Sync ? "yes" : "no") + "\n" + kChannels;
+                      "\ndebug = yes\nsync = " + (mode == Mode::Sync ? "yes" : "no") + "\n" + serverKeys +
+                      kChannels;
     parFile = new TempFile(par);
     if (!parFile->IsWritten()) return ::testing::AssertionFailure() << "cannot write the parameter file";
     instance = api->ansi.MakeDriver();

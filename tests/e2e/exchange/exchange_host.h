@@ -74,6 +74,8 @@ public:
     const SimServer& Sim() const { return sim; }
     OpcDriver* Instance() const { return instance; }
     std::vector<HostNote> notes;
+    // More [server] lines for the parameter file of the next Start ("key = value\n" each).
+    std::string serverKeys;
     // Runs inside each notification, after it was recorded.
     std::function<void(std::uint32_t kind)> onNotify;
 
