@@ -9,6 +9,7 @@
 namespace {
 
 constexpr wchar_t kErrOpen[] = L"Cannot open specified parameter file";
+constexpr wchar_t kErrEntryBeforeSection[] = L"Entry before the first section header in PAR file";
 constexpr wchar_t kErrNoServer[] = L"Cannot find mandatory [server] section in PAR file";
 constexpr wchar_t kErrNoChannels[] = L"Cannot find mandatory [channels] section in PAR file";
 constexpr wchar_t kErrNoChannelDefined[] = L"PAR file does not define any channels";
@@ -32,7 +33,12 @@ bool ReadChannelsSection(ParamReader& reader, ChannelTable& table, const ErrorTe
 bool ReadParameterFile(ParamReader& reader, OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name,
                        const ErrorText& err)
 {
-    if (name == nullptr || !reader.Open(nameMax, name)) return Fail(err, kErrOpen);
+    if (name == nullptr) return Fail(err, kErrOpen);
+    if (!reader.Open(nameMax, name)) {
+        wchar_t key[kKeyMax + 1];
+        if (reader.EntryBeforeFirstSection(kKeyMax, key)) return FailWith(err, key, kErrEntryBeforeSection);
+        return Fail(err, kErrOpen);
+    }
     if (!reader.FindSection(6, kSectionServer)) return Fail(err, kErrNoServer);
     if (!ReadServerSection(reader, drv, err)) return false;
     if (!reader.FindSection(8, kSectionChannels)) return Fail(err, kErrNoChannels);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/clsid.h"
+#include "config/seconds.h"
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
 #include "hostrt/param_reader.h"
@@ -27,8 +28,6 @@ constexpr wchar_t kKeyBatchTimeout[] = L"batch_timeout";
 constexpr wchar_t kKeyReconnect[] = L"reconnect";
 
 constexpr std::uint32_t kClsidTextMax = 511;
-// A time of 4294967295 ms is INFINITE to the waits that use it, so every time stays below it.
-constexpr double kMillisecondsLimit = 4294967295.0;
 
 std::uint32_t KeyLength(const wchar_t* key)
 {
@@ -80,8 +79,7 @@ bool ReadSwitch(ParamReader& reader, OpcDriver& drv, const wchar_t* key, std::ui
     return true;
 }
 
-// Seconds become milliseconds, truncated toward zero. The range test comes first: converting a
-// negative, NaN or too large double to an unsigned number is undefined.
+// Every time key: read once, a number, within the range; absent gives absentMs.
 bool ReadMilliseconds(ParamReader& reader, const wchar_t* key, std::uint32_t absentMs, std::uint32_t& ms,
                       const ErrorText& err)
 {
@@ -91,10 +89,7 @@ bool ReadMilliseconds(ParamReader& reader, const wchar_t* key, std::uint32_t abs
         ms = absentMs;
         return RefuseIfGiven(reader, key, err);
     }
-    double product = seconds * 1000.0;
-    if (!(product >= 0.0 && product < kMillisecondsLimit)) return FailWith(err, key, kErrSeconds);
-    ms = static_cast<std::uint32_t>(product);
-    return true;
+    return SecondsToMilliseconds(seconds, &ms) || FailWith(err, key, kErrSeconds);
 }
 
 } // namespace

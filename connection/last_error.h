@@ -2,8 +2,6 @@
 // The connection steps report a failure as one fixed sentence in the instance's lastError, which Init
 // passes on to the host.
 
-#include <cwchar>
-
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
 
@@ -11,6 +9,6 @@
 // failing step can return its result.
 inline bool ReportFailure(OpcDriver& drv, const wchar_t* text)
 {
-    CopyText(kLastErrorMax, drv.lastError, static_cast<std::uint32_t>(std::wcslen(text)), text);
+    CopyText(kLastErrorMax, drv.lastError, kLastErrorMax, text);
     return false;
 }

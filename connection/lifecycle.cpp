@@ -1,7 +1,5 @@
 #include "connection/lifecycle.h"
 
-#include <cwchar>
-
 #include "config/param_file.h"
 #include "connection/group.h"
 #include "connection/message_window.h"
@@ -18,7 +16,7 @@ constexpr wchar_t kErrStartTimeout[] = L"OPC server did not answer in time";
 
 bool Refuse(std::uint32_t errMax, wchar_t* err, const wchar_t* text)
 {
-    if (err != nullptr) CopyText(errMax, err, static_cast<std::uint32_t>(std::wcslen(text)), text);
+    if (err != nullptr) CopyText(errMax, err, kLastErrorMax, text);
     return false;
 }
 

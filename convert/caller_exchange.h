@@ -18,5 +18,7 @@ bool DeliverValue(const HostValue& source, HostValue& destination, bool wide);
 // 255 characters, cut between whole characters), TypeTextBuf (whole) and TypeString become a string
 // the slot owns; every other code is copied with its whole payload, TypeWText and TypeWTextBuf with
 // their pointers into the host's memory. False, with the slot left TypeNone, when the host's text
-// pointer is null, a counted text is longer than any string can be (0x3FFFFFF0), or memory runs out.
+// pointer is null, a counted text or the length field of the host's string block is longer than any
+// string can be (kStringMaxLength), or memory runs out. The header word of the host's block is never
+// read: a block is copied by its length field.
 bool StoreValue(const HostValue& source, HostValue& slot, bool wide);

@@ -13,9 +13,6 @@ namespace {
 
 // The longest TypeText kept, in characters of the caller's width (bytes for ANSI text).
 constexpr std::uint32_t kTextMax = 255;
-// No string block holds more characters than this: a longer count is refused before the host's memory
-// is read that far.
-constexpr std::uint32_t kMaxCountedText = 0x3FFFFFF0;
 
 // 8-bit text as exactly the UTF-16 code units it converts to: in a DBCS code page that is fewer than
 // its bytes, and a string sized by bytes would end in characters nobody wrote.
@@ -45,12 +42,13 @@ bool StoreTextBuf(const HostValue& source, HostValue& slot, bool wide)
 {
     std::uint32_t length = ReadPayload<std::uint32_t>(source, kBufLengthOffset);
     const void* text = ReadPayload<const void*>(source, kBufPointerOffset);
-    if (length > kMaxCountedText || (length != 0 && text == nullptr)) return false;
+    if (length > kStringMaxLength || (length != 0 && text == nullptr)) return false;
     if (wide) return AssignStringValue(slot, static_cast<const wchar_t*>(text), length);
     return AssignAnsiString(slot, static_cast<const char*>(text), length);
 }
 
-// The host's string stays the host's: the slot gets a copy of its own.
+// The host's string stays the host's: the slot gets a copy of its own. StringCopy reads the host's
+// block by its length field alone.
 bool StoreString(const HostValue& source, HostValue& slot)
 {
     HostString copy = nullptr;

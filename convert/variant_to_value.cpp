@@ -5,6 +5,7 @@
 #include "convert/string_value.h"
 #include "convert/value_payload.h"
 #include "convert/variant_element.h"
+#include "hostrt/core.h"
 
 namespace {
 
@@ -69,6 +70,31 @@ bool ArrayHolds(SAFEARRAY& array, const VariantElement& element)
     return own != nullptr && own->type == element.type && own->size == element.size;
 }
 
+// A BSTR array is all or nothing: the texts are built aside, and replace the entries only when every
+// one of them has been built, so that memory running out part-way leaves every entry as it was.
+bool StoreTexts(const unsigned char* data, std::uint32_t n, HostValue* elements)
+{
+    HostValue* built = nullptr;
+    // n entries of elements exist, so n * 12 bytes fit in 32 bits.
+    if (!AllocBlock(built, n * static_cast<std::uint32_t>(sizeof(HostValue)))) return false;
+    std::uint32_t done = 0;
+    for (; done < n; ++done) {
+        built[done].type = TypeNone;
+        if (!BstrToString(ReadDatum<BSTR>(data + std::size_t{done} * sizeof(BSTR)), built[done])) break;
+    }
+    const bool complete = done == n;
+    for (std::uint32_t i = 0; i < done; ++i) {
+        if (complete) {
+            ReleaseValue(elements[i]);
+            elements[i] = built[i];
+        } else {
+            ReleaseValue(built[i]);
+        }
+    }
+    FreeBlock(built);
+    return complete;
+}
+
 } // namespace
 
 bool VariantToValue(const VARIANT& variant, HostValue& value)
@@ -118,11 +144,16 @@ bool VariantToValues(const VARIANT& variant, std::uint32_t count, HostValue* ele
     std::uint32_t n = total < count ? static_cast<std::uint32_t>(total) : count;
     void* data = nullptr;
     if (FAILED(SafeArrayAccessData(&array, &data))) return false;
-    // One pass over the data block, with the array's own element size as the stride.
+    // One pass over the data block, with the array's own element size as the stride. Only texts can
+    // fail part-way (memory), so only they are built aside.
     const auto* datum = static_cast<const unsigned char*>(data);
     bool stored = n == 0 || datum != nullptr;
-    for (std::uint32_t i = 0; stored && i < n; ++i)
-        stored = StoreDatum(*element, datum + std::size_t{i} * element->size, elements[i]);
+    if (stored && n != 0 && element->vt == VT_BSTR) {
+        stored = StoreTexts(datum, n, elements);
+    } else {
+        for (std::uint32_t i = 0; stored && i < n; ++i)
+            stored = StoreDatum(*element, datum + std::size_t{i} * element->size, elements[i]);
+    }
     SafeArrayUnaccessData(&array);
     return stored;
 }

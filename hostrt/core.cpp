@@ -18,6 +18,7 @@ static_assert(sizeof(BlockHeader) == 8, "the caller's part must stay 8-aligned")
 
 std::atomic<std::uint32_t> liveBlocks{0};
 std::atomic<std::uint64_t> liveBytes{0};
+std::atomic<AllocationGate> allocationGate{nullptr};
 
 } // namespace
 
@@ -28,6 +29,8 @@ bool AllocBlock(void** place, std::uint32_t size)
     // Computed in 64 bits: a size near 2^32 must fail, not wrap to a tiny block.
     std::uint64_t total = std::uint64_t{size} + sizeof(BlockHeader);
     if (total > SIZE_MAX) return false;
+    AllocationGate gate = allocationGate.load();
+    if (gate != nullptr && !gate(size)) return false;
     auto* header = static_cast<BlockHeader*>(std::malloc(static_cast<std::size_t>(total)));
     if (header == nullptr) return false;
     header->size = size;
@@ -46,6 +49,11 @@ void FreeBlock(void** place)
     liveBlocks.fetch_sub(1);
     liveBytes.fetch_sub(header->size);
     std::free(header);
+}
+
+void SetAllocationGate(AllocationGate gate)
+{
+    allocationGate.store(gate);
 }
 
 std::uint32_t LiveBlockCount()

@@ -25,6 +25,12 @@ template <class T> void FreeBlock(T*& place)
     place = nullptr;
 }
 
+// A gate in front of AllocBlock, for tests that make one chosen allocation fail (the k-th string of
+// a conversion, say): called with the size asked for, it answers whether the allocation may go on.
+// Null (the start) lets every allocation through. Set only while no other thread allocates.
+using AllocationGate = bool (*)(std::uint32_t size);
+void SetAllocationGate(AllocationGate gate);
+
 // Blocks and bytes currently allocated by AllocBlock and not yet freed: tests use them to prove
 // that nothing leaks.
 std::uint32_t LiveBlockCount();

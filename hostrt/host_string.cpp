@@ -28,10 +28,18 @@ HostString NewBlock(std::uint32_t capacity)
     return block;
 }
 
-// The length, never beyond the block's room: the driver writes the length field itself.
+// The length of a string of this toolkit's making, never beyond the block's room: the driver writes
+// the length field itself.
 std::uint32_t LengthOf(HostString handle)
 {
     return handle == nullptr ? 0 : MinOf(handle->length, handle->header);
+}
+
+// The length of a string to be read, whoever made its block: its length field alone.
+bool SourceLength(HostString handle, std::uint32_t* length)
+{
+    *length = handle == nullptr ? 0 : handle->length;
+    return *length <= kStringMaxLength;
 }
 
 const wchar_t* CharsOf(HostString handle)
@@ -106,13 +114,16 @@ bool StringAppendText(HostString* place, std::uint32_t len, const wchar_t* text)
 
 bool StringAppend(HostString* place, HostString other)
 {
-    return place != nullptr && PutChars(place, LengthOf(*place), LengthOf(other), CharsOf(other));
+    std::uint32_t count = 0;
+    return place != nullptr && SourceLength(other, &count) &&
+           PutChars(place, LengthOf(*place), count, CharsOf(other));
 }
 
 bool StringCopy(HostString* place, HostString source)
 {
     if (place != nullptr && *place == source) return true;
-    return PutChars(place, 0, LengthOf(source), CharsOf(source));
+    std::uint32_t count = 0;
+    return SourceLength(source, &count) && PutChars(place, 0, count, CharsOf(source));
 }
 
 bool StringAlloc(HostString* place, std::uint32_t count, wchar_t** chars, std::uint32_t* capacity)

@@ -15,7 +15,14 @@ static_assert(offsetof(HostStringBlock, chars) == 8, "host contract: characters 
 
 using HostString = HostStringBlock*;
 
-// Each returns false (and leaves *place as it was) when memory runs out.
+// No string holds more characters than this (nor does any counted text the driver takes): a source
+// block whose length field says more is refused before its memory is read that far.
+constexpr std::uint32_t kStringMaxLength = 0x3FFFFFF0;
+
+// Each returns false (and leaves *place as it was) when memory runs out, or when a source string's
+// length is above kStringMaxLength. A source string (of StringAppend and StringCopy) may be a block
+// the host made: it is read by its length field and characters alone, never by its header word,
+// which is the host toolkit's own.
 bool StringReserve(HostString* place, std::uint32_t capacity);
 bool StringAssign(HostString* place, std::uint32_t maxLen, const wchar_t* text);
 bool StringAppendText(HostString* place, std::uint32_t len, const wchar_t* text);

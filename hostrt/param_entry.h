@@ -14,7 +14,16 @@ struct ParamEntry {
     bool isCurrent = false; // of a header: named like the current section (repeated headers merge)
 };
 
+// The first entry that stands before every section header, when the text has one.
+struct StrayEntry {
+    bool found = false;
+    std::uint32_t keyStart = 0;
+    std::uint32_t keyLength = 0;
+};
+
 // Splits the text into headers and entries (a new block of the core allocator in *entries, or null
 // for a file without any). False when memory runs out, or when an entry comes before the first
-// section header: such a file is malformed, and its entry would otherwise be lost without a word.
-bool ParseParamText(const wchar_t* text, std::uint32_t length, ParamEntry** entries, std::uint32_t* count);
+// section header: such a file is malformed, and its entry would otherwise be lost without a word;
+// *stray then tells which entry it is, so that the caller can say so.
+bool ParseParamText(const wchar_t* text, std::uint32_t length, ParamEntry** entries, std::uint32_t* count,
+                    StrayEntry* stray);

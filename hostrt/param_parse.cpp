@@ -64,8 +64,10 @@ LineKind ParseLine(const wchar_t* text, Range line, ParamEntry* entry)
     return LineKind::Entry;
 }
 
-// Counts the records (out null) or fills them; false for an entry before the first header.
-bool ScanLines(const wchar_t* text, std::uint32_t length, ParamEntry* out, std::uint32_t* count)
+// Counts the records (out null) or fills them; false for an entry before the first header, which
+// goes into *stray.
+bool ScanLines(const wchar_t* text, std::uint32_t length, ParamEntry* out, std::uint32_t* count,
+               StrayEntry* stray)
 {
     std::uint32_t n = 0;
     std::uint32_t header = 0;
@@ -75,7 +77,10 @@ bool ScanLines(const wchar_t* text, std::uint32_t length, ParamEntry* out, std::
         ParamEntry entry{};
         LineKind kind = ParseLine(text, LineAt(text, length, start, &next), &entry);
         if (kind == LineKind::Nothing) continue;
-        if (kind == LineKind::Entry && !inSection) return false;
+        if (kind == LineKind::Entry && !inSection) {
+            *stray = StrayEntry{true, entry.keyStart, entry.keyLength};
+            return false;
+        }
         if (kind == LineKind::Header) header = n;
         entry.header = header;
         if (out != nullptr) out[n] = entry;
@@ -88,19 +93,21 @@ bool ScanLines(const wchar_t* text, std::uint32_t length, ParamEntry* out, std::
 
 } // namespace
 
-bool ParseParamText(const wchar_t* text, std::uint32_t length, ParamEntry** entries, std::uint32_t* count)
+bool ParseParamText(const wchar_t* text, std::uint32_t length, ParamEntry** entries, std::uint32_t* count,
+                    StrayEntry* stray)
 {
     *entries = nullptr;
     *count = 0;
+    *stray = StrayEntry{};
     std::uint32_t n = 0;
-    if (!ScanLines(text, length, nullptr, &n)) return false;
+    if (!ScanLines(text, length, nullptr, &n, stray)) return false;
     if (n == 0) return true;
     std::uint64_t bytes = std::uint64_t{n} * sizeof(ParamEntry);
     ParamEntry* block = nullptr;
     if (bytes > UINT32_MAX || !AllocBlock(block, static_cast<std::uint32_t>(bytes))) return false;
     for (std::uint32_t i = 0; i < n; ++i)
         new (&block[i]) ParamEntry();
-    ScanLines(text, length, block, &n);
+    ScanLines(text, length, block, &n, stray);
     *entries = block;
     *count = n;
     return true;

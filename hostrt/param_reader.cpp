@@ -69,7 +69,14 @@ bool Load(ParamReader& reader, std::uint32_t nameLen, const wchar_t* name)
     FreeBlock(path);
     ok = ok && DecodeText(bytes, size, &reader.text, &reader.textLength);
     FreeBlock(bytes);
-    return ok && ParseParamText(reader.text, reader.textLength, &reader.entries, &reader.entryCount);
+    if (!ok) return false;
+    StrayEntry stray;
+    if (ParseParamText(reader.text, reader.textLength, &reader.entries, &reader.entryCount, &stray))
+        return true;
+    reader.hasStray = stray.found;
+    if (stray.found)
+        CopyText(ParamReader::kStrayKeyMax, reader.strayKey, stray.keyLength, reader.text + stray.keyStart);
+    return false;
 }
 
 } // namespace
@@ -77,9 +84,17 @@ bool Load(ParamReader& reader, std::uint32_t nameLen, const wchar_t* name)
 bool ParamReader::Open(std::uint32_t nameLen, const wchar_t* name)
 {
     Close();
+    hasStray = false;
+    strayKey[0] = L'\0';
     isOpen = Load(*this, nameLen, name);
     if (!isOpen) Close();
     return isOpen;
+}
+
+bool ParamReader::EntryBeforeFirstSection(std::uint32_t keyMax, wchar_t* keyBuf) const
+{
+    if (hasStray) CopyText(keyMax, keyBuf, kStrayKeyMax, strayKey);
+    return hasStray;
 }
 
 void ParamReader::Close()

@@ -12,6 +12,10 @@ public:
     // True when the file could be opened, read and decoded as text, and has no entry before its first
     // section header. Closes first when the reader is open.
     bool Open(std::uint32_t nameLen, const wchar_t* name);
+    // True when the last Open failed because of an entry before the first section header; its key goes
+    // into keyBuf, cut to keyMax. The reason outlives the failed Open, so that the caller can say
+    // what is wrong with the file instead of sending the user to its path and rights.
+    bool EntryBeforeFirstSection(std::uint32_t keyMax, wchar_t* keyBuf) const;
     // True when the section exists; it becomes the current section.
     bool FindSection(std::uint32_t len, const wchar_t* name);
     // True when the key exists in the current section (its first occurrence); the value goes into
@@ -45,4 +49,8 @@ public:
     bool hasSection = false;
     bool keyCut = false;
     bool valueCut = false;
+    // The key of the entry that made the last Open fail, if that was the reason (untouched by Close).
+    static constexpr std::uint32_t kStrayKeyMax = 63;
+    wchar_t strayKey[kStrayKeyMax + 1] = {};
+    bool hasStray = false;
 };

@@ -10,6 +10,7 @@
 #include "hostrt/core.h"
 #include "tests/support/temp_file.h"
 #include "tests/support/leak_check.h"
+#include "tests/unit/config/x87_precision.h"
 
 namespace {
 
@@ -96,6 +97,14 @@ std::string Repeat(char c, std::size_t n)
 }
 
 const Refusal kRefusals[] = {
+    {"EntryBeforeTheFirstSection",
+     "CLSID={01234567-89AB-CDEF-0F1E-2D3C4B5A6978}\n[server]\n[channels]\n1=a\n",
+     L"CLSID: Entry before the first section header in PAR file"},
+    {"LongEntryBeforeTheFirstSection",
+     "; settings\nwait_time_in_seconds=2\n[server]\n" + std::string(kClsidLine),
+     L"wait_time_in_se: Entry before the first section header in PAR file"},
+    {"BrokenFirstHeader", "[server\n" + std::string(kClsidLine) + "[channels]\n1=a\n",
+     L"[server: Entry before the first section header in PAR file"},
     {"NoServerSection", "[channels]\n1=a\n", L"Cannot find mandatory [server] section in PAR file"},
     {"NoClsid", "[server]\nsync=true\n[channels]\n1=a\n",
      L"Cannot find mandatory CLSID parameter in [server] section of PAR file"},
@@ -175,7 +184,35 @@ const Refusal kRefusals[] = {
      L"update_rate: Wrong value in [server] section of PAR file"},
 };
 
+// A file with several faults reports the first one in reading order: the [server] section before
+// [channels], its keys in their documented order, entries in file order, and within one range key
+// its first part, then its second, then its order, then the overlap with earlier entries.
+const Refusal kFirstFaultWins[] = {
+    {"BadClsidBeforeMissingChannels", "[server]\nCLSID={bad}\n",
+     L"Error in server CLSID specified in PAR file"},
+    {"MissingServerBeforeMissingChannels", "[other]\nk=v\n",
+     L"Cannot find mandatory [server] section in PAR file"},
+    {"StrayEntryBeforeEverything", "7x=a\n[other]\n",
+     L"7x: Entry before the first section header in PAR file"},
+    {"ClsidBeforeLaterKeys", "[server]\nwait_time=soon\nCLSID={bad}\nsync=maybe\n[channels]\n1=a\n",
+     L"Error in server CLSID specified in PAR file"},
+    {"KeysInTheirOrderNotFileOrder", ParFile("update_rate=-1\nsync=maybe\n", "1=a\n"),
+     L"sync: Wrong value in [server] section of PAR file"},
+    {"ServerKeyBeforeChannelEntry", ParFile("debug=2\n", "x=a\n"),
+     L"debug: Wrong value in [server] section of PAR file"},
+    {"DescendingRangeBeforeOverlap", ParFile("", "5=a\n9-3=b\n"), L"9-3: Illegal range of array indexes"},
+    {"FirstPartBeforeSecondPart", ParFile("", "x-9x=a\n"),
+     L"x: Wrong channel number in [channels] section of PAR file"},
+    {"EarlierEntryBeforeLaterEntry", ParFile("", "1-9=a\n5=b\n7x=c\n"),
+     L"5: Duplicate channel number in [channels] section of PAR file"},
+};
+
 class ParameterFileRefusal : public ParameterFileTest, public testing::WithParamInterface<Refusal> {};
+
+std::string RefusalName(const testing::TestParamInfo<Refusal>& info)
+{
+    return info.param.name;
+}
 
 // TearDown then proves that Clear after the failed load leaves no block behind.
 TEST_P(ParameterFileRefusal, FailsWithItsMessage)
@@ -184,10 +221,10 @@ TEST_P(ParameterFileRefusal, FailsWithItsMessage)
     EXPECT_STREQ(err, GetParam().message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParameterFileRefusal, testing::ValuesIn(kRefusals),
-                         [](const testing::TestParamInfo<Refusal>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, ParameterFileRefusal, testing::ValuesIn(kRefusals), RefusalName);
+
+INSTANTIATE_TEST_SUITE_P(FirstFaultWins, ParameterFileRefusal, testing::ValuesIn(kFirstFaultWins),
+                         RefusalName);
 
 TEST_F(ParameterFileTest, MissingFileCannotBeOpened)
 {
@@ -300,6 +337,47 @@ TEST_F(ParameterFileTest, SecondsBecomeMillisecondsTruncatedTowardZero)
         EXPECT_EQ(drv->waitTimeMs, c.waitTimeMs);
         EXPECT_EQ(drv->updateRateMs, c.updateRateMs);
     }
+}
+
+// The same file must give the same times in every host, whatever x87 precision the host runs with.
+TEST_F(ParameterFileTest, TimesAreExactUnderEveryPrecision)
+{
+    const Seconds cases[] = {
+        {"wait_time=4.35\nupdate_rate=0.29\n", 4350, 290},
+        {"wait_time=4294967.294\nupdate_rate=0.001\n", 4294967294u, 1},
+        {"wait_time=1.9999\nupdate_rate=4.35e2\n", 1999, 435000},
+    };
+    for (const X87Precision& precision : kX87Precisions) {
+        for (const Seconds& c : cases) {
+            SCOPED_TRACE(std::string(precision.name) + ": " + c.lines);
+            Renew();
+            bool loaded = false;
+            TempFile file(ParFile(c.lines, "1=a\n"));
+            ASSERT_TRUE(file.IsWritten());
+            UnderPrecision(precision, [&] {
+                loaded = LoadParameterFile(*drv, kHostNameMax, file.Path().c_str(), kErrMax, err);
+            });
+            EXPECT_TRUE(loaded) << err;
+            EXPECT_EQ(drv->waitTimeMs, c.waitTimeMs);
+            EXPECT_EQ(drv->updateRateMs, c.updateRateMs);
+        }
+    }
+}
+
+// Keys the driver does not know are ignored, whatever their value and however often they are given;
+// the known keys around them are read as usual.
+TEST_F(ParameterFileTest, UnknownServerKeysAreIgnored)
+{
+    ASSERT_TRUE(Load(ParFile("vendor_option=maybe\nvendor_option=twice\nwait_time=2.5\ntimeout=-1\n"
+                             "CLSID_backup={bad}\nsync_mode=x\nhost_name=\n",
+                             "1=a\n")))
+        << err;
+    EXPECT_STREQ(err, kSentinel);
+    EXPECT_EQ(drv->flags.load(), 0u);
+    EXPECT_EQ(drv->waitTimeMs, 2500u);
+    EXPECT_EQ(drv->updateRateMs, 86400000u);
+    EXPECT_STREQ(drv->hostName, L"");
+    EXPECT_EQ(drv->serverClsid.Data1, 0x01234567u);
 }
 
 TEST_F(ParameterFileTest, EntriesMakeScalarsAndRangesInFileOrder)

@@ -93,6 +93,45 @@ TEST_F(StoreValueTest, HostStringIsCopiedAndStaysTheHosts)
     EXPECT_EQ(TextOf(host), L"host's string");
 }
 
+// A string block as the host's own toolkit may lay it out: the header word is the toolkit's (a
+// reference count, a hash, anything), so it says nothing about the length.
+struct HandMadeBlock {
+    std::uint32_t header;
+    std::uint32_t length;
+    wchar_t chars[16];
+};
+
+HostValue HostStringValue(HandMadeBlock& block)
+{
+    return MakeValue(TypeString, reinterpret_cast<HostString>(&block));
+}
+
+TEST_F(StoreValueTest, HostBlockIsCopiedByItsLengthWhateverItsHeader)
+{
+    const struct {
+        const char* name;
+        std::uint32_t header;
+    } rows[] = {{"header 0", 0}, {"header below the length", 3}, {"header above the length", 0xFFFFFFFF}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HandMadeBlock block{row.header, 11, L"plant value"};
+        const HandMadeBlock before = block;
+        HostValue& slot = Slot();
+        EXPECT_TRUE(StoreValue(HostStringValue(block), slot, true));
+        EXPECT_EQ(TextOf(slot), L"plant value");
+        EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0) << "the host's block was written";
+    }
+}
+
+// A length no string can have is refused before the host's memory is read that far.
+TEST_F(StoreValueTest, HostBlockLongerThanAnyStringIsRefused)
+{
+    HandMadeBlock block{0, 0x3FFFFFF1, L"short"};
+    HostValue& slot = Slot();
+    EXPECT_FALSE(StoreValue(HostStringValue(block), slot, true));
+    EXPECT_EQ(slot.type, static_cast<std::uint32_t>(TypeNone));
+}
+
 TEST_F(StoreValueTest, NullHostStringIsTheEmptyText)
 {
     HostValue& slot = Slot();

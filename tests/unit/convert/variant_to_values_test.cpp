@@ -123,15 +123,63 @@ TEST_F(VariantToValuesTest, BstrElementsBecomeStringsAndStayTheArrays)
     VARIANT& v = Received(VT_BSTR, array);
 
     std::vector<HostValue>& entries = Range(3, MakeValue(TypeI32, 5));
-    entries[0] = StringOf(L"a previous text");
-    HostString reused = ReadPayload<HostString>(entries[0]);
+    entries[0] = StringOf(L"a previous text"); // freed when replaced: the fixture's leak check
     std::int64_t comBlocks = OutstandingComBlocks();
     ASSERT_TRUE(VariantToValues(v, 3, entries.data()));
     EXPECT_EQ(OutstandingComBlocks(), comBlocks);
     EXPECT_EQ(TextOf(entries[0]), L"one");
-    EXPECT_EQ(ReadPayload<HostString>(entries[0]), reused);
     EXPECT_EQ(TextOf(entries[1]), L"");
     EXPECT_EQ(TextOf(entries[2]), L"three");
+}
+
+// Lets the first allowedAllocations allocations through and refuses every one after them.
+std::uint32_t allowedAllocations = 0;
+bool CountedGate(std::uint32_t)
+{
+    if (allowedAllocations == 0) return false;
+    --allowedAllocations;
+    return true;
+}
+
+// "False leaves every entry untouched" holds when memory runs out at any string of the array: the
+// entries before it keep what they held, strings and numbers alike, and nothing leaks.
+TEST_F(VariantToValuesTest, TextArrayIsAllOrNothingWhenMemoryRunsOut)
+{
+    constexpr std::uint32_t kCount = 4;
+    SAFEARRAYBOUND bound{kCount, 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
+    ASSERT_NE(array, nullptr);
+    BSTR* texts = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array, reinterpret_cast<void**>(&texts)), S_OK);
+    const wchar_t* arrived[kCount] = {L"new one", L"new two", L"new three", L"new four"};
+    for (std::uint32_t i = 0; i < kCount; ++i)
+        texts[i] = SysAllocString(arrived[i]);
+    SafeArrayUnaccessData(array);
+    VARIANT& v = Received(VT_BSTR, array);
+
+    std::vector<HostValue>& entries = Range(kCount, MakeValue(TypeI16, std::int16_t{7}));
+    entries[1] = StringOf(L"old two");
+    entries[3] = StringOf(L"old four");
+    const std::vector<HostValue> before = entries;
+    // One allocation more than the strings would be any block the conversion takes for itself; every
+    // count that fails must fail without a trace, and the first count that succeeds converts it all.
+    bool converted = false;
+    for (std::uint32_t allowed = 0; !converted && allowed <= 2 * kCount; ++allowed) {
+        SCOPED_TRACE(allowed);
+        std::uint32_t blocks = LiveBlockCount();
+        allowedAllocations = allowed;
+        SetAllocationGate(CountedGate);
+        converted = VariantToValues(v, kCount, entries.data());
+        SetAllocationGate(nullptr);
+        if (converted) break;
+        EXPECT_EQ(LiveBlockCount(), blocks);
+        EXPECT_EQ(std::memcmp(entries.data(), before.data(), kCount * sizeof(HostValue)), 0);
+        EXPECT_EQ(TextOf(entries[1]), L"old two");
+        EXPECT_EQ(TextOf(entries[3]), L"old four");
+    }
+    ASSERT_TRUE(converted);
+    for (std::uint32_t i = 0; i < kCount; ++i)
+        EXPECT_EQ(TextOf(entries[i]), arrived[i]);
 }
 
 TEST_F(VariantToValuesTest, LongerArrayFillsTheRangeWithItsFirstElements)

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 
 #include "hostrt/core.h"
@@ -131,6 +132,31 @@ TEST_F(HostStringTest, CopyKeepsNulCharacters)
     chars[2] = L'c';
     ASSERT_TRUE(StringCopy(&a, b));
     EXPECT_EQ(TextOf(a), std::wstring(L"a\0c", 3));
+}
+
+// A source block made by the host: its header word is the host toolkit's, not a capacity. Copy and
+// append read the length field and the characters, and write nothing into the source.
+TEST_F(HostStringTest, SourceBlockOfTheHostIsReadByItsLengthAlone)
+{
+    struct {
+        std::uint32_t header;
+        std::uint32_t length;
+        wchar_t chars[8];
+    } host[] = {{0, 6, L"abcdef"}, {2, 6, L"abcdef"}};
+    for (auto& block : host) {
+        SCOPED_TRACE(block.header);
+        const auto before = block;
+        auto* source = reinterpret_cast<HostString>(&block);
+        ASSERT_TRUE(StringCopy(&a, source));
+        EXPECT_EQ(TextOf(a), L"abcdef");
+        ASSERT_TRUE(StringAppend(&a, source));
+        EXPECT_EQ(TextOf(a), L"abcdefabcdef");
+        EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
+        block.length = kStringMaxLength + 1;
+        EXPECT_FALSE(StringCopy(&a, source));
+        EXPECT_FALSE(StringAppend(&a, source));
+        EXPECT_EQ(TextOf(a), L"abcdefabcdef"); // a refused source leaves the string as it was
+    }
 }
 
 TEST_F(HostStringTest, CopyOfNullEmptiesAndOfItselfKeeps)

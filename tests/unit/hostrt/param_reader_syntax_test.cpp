@@ -1,3 +1,4 @@
+#include <cwchar>
 #include <string>
 
 #include "param_reader_fixture.h"
@@ -88,6 +89,25 @@ TEST_F(ParamSyntax, EntryBeforeTheFirstSectionRefusesTheFile)
     EXPECT_FALSE(OpenBytes("CLSID={x}\n[server]\n"));
     EXPECT_FALSE(OpenBytes("[server\nCLSID={x}\n"));
     EXPECT_FALSE(reader.isOpen);
+}
+
+// The refusal names the stray entry by its key, cut to the caller's maximum; any other outcome of
+// Open clears it.
+TEST_F(ParamSyntax, EntryBeforeTheFirstSectionIsReportedWithItsKey)
+{
+    wchar_t key[8];
+    ASSERT_FALSE(OpenBytes("; comment\n\n  wait_time = 2\nCLSID={x}\n[server]\n"));
+    ASSERT_TRUE(reader.EntryBeforeFirstSection(7, key));
+    EXPECT_STREQ(key, L"wait_ti");
+    ASSERT_FALSE(OpenBytes("[server\nCLSID={x}\n"));
+    ASSERT_TRUE(reader.EntryBeforeFirstSection(7, key));
+    EXPECT_STREQ(key, L"[server");
+    ASSERT_TRUE(OpenBytes("[server]\nCLSID={x}\n"));
+    std::wcscpy(key, L"same");
+    EXPECT_FALSE(reader.EntryBeforeFirstSection(7, key));
+    EXPECT_STREQ(key, L"same");
+    ASSERT_FALSE(OpenBytes("\xEF\xBB\xBF[s]\nk=caf\xE9\n")); // not text: no stray entry either
+    EXPECT_FALSE(reader.EntryBeforeFirstSection(7, key));
 }
 
 TEST_F(ParamSyntax, EveryLineBreakEndsALine)
