@@ -196,6 +196,8 @@ bool Cycles(const DriverApi& api, Mode mode, std::uint32_t cycles)
 
 int main(int argc, char** argv)
 {
+    // The figures go to a file or a pipe as they come.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::uint32_t restarts = argc > 1 ? static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 20;
     std::uint32_t cycles = argc > 2 ? static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 200;
     HMODULE self = GetModuleHandleW(nullptr);

@@ -61,7 +61,8 @@ TEST_F(SupervisionKeys, SecondsBecomeMillisecondsAndAbsentKeysKeepTodaysBehaviou
         {"reconnect=10\n", 30000, 10000},
         {"reconnect=0\n", 30000, 0},
         {"reconnect=0.5\nbatch_timeout=2\n", 2000, 500},
-        {"batch_timeout=4294967.2945\n", 4294967294u, 0},
+        {"batch_timeout=4294967.294\n", 4294967294u, 0},
+        {"reconnect=4.35\n", 30000, 4350},
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.lines);
