@@ -16,13 +16,13 @@
 
 #include "bench/recovery/task_memory.h"
 #include "hostrt/core.h"
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
 #include "tests/e2e/recovery/sim_registration.h"
 #include "tests/support/process_census.h"
 
 namespace {
 
-constexpr std::uint32_t kWaitMs = 30000;
+constexpr std::uint32_t kFigureWaitMs = 30000;
 constexpr std::uint32_t kSettleMs = 10000;
 // How long the server stays away in each restart before its class can be started again.
 constexpr std::uint32_t kAwayMs = 700;
@@ -63,42 +63,42 @@ bool PumpUntil(const std::function<bool()>& done, std::uint32_t timeoutMs)
     }
 }
 
-std::uint32_t ReadStatus(ExchangeHost& host)
+std::uint32_t ReadStatus(E2eHost& host)
 {
     std::uint32_t status = 0;
     Export([&] { status = host.ReadStatus(kI4); });
     return status;
 }
 
-bool WaitLost(ExchangeHost& host)
+bool WaitLost(E2eHost& host)
 {
-    return PumpUntil([&] { return ReadStatus(host) == StatusServerDown; }, kWaitMs);
+    return PumpUntil([&] { return ReadStatus(host) == StatusServerDown; }, kFigureWaitMs);
 }
 
-bool WaitBack(ExchangeHost& host)
+bool WaitBack(E2eHost& host)
 {
-    return PumpUntil([&] { return ReadStatus(host) == StatusFailed; }, kWaitMs);
+    return PumpUntil([&] { return ReadStatus(host) == StatusFailed; }, kFigureWaitMs);
 }
 
 // One read of Sim.I4 and its notification; true when it came back good.
-bool GoodRead(ExchangeHost& host)
+bool GoodRead(E2eHost& host)
 {
     std::size_t before = host.notes.size();
     Export([&] { host.RequestRead({kI4}); });
     Export([&] { host.FireRead(); });
-    if (!PumpUntil([&] { return host.notes.size() > before; }, kWaitMs)) return false;
+    if (!PumpUntil([&] { return host.notes.size() > before; }, kFigureWaitMs)) return false;
     Delivered got{};
     Export([&] { got = host.Get(kI4, TypeI32); });
     return ReadStatus(host) == StatusOk && got.quality == kGoodQuality;
 }
 
 // A read into a server that exits inside it: synchronous mode notifies the failed batch.
-void FatalRead(ExchangeHost& host, Mode mode)
+void FatalRead(E2eHost& host, Mode mode)
 {
     std::size_t before = host.notes.size();
     Export([&] { host.RequestRead({kI4}); });
     Export([&] { host.FireRead(); });
-    if (mode == Mode::Sync) PumpUntil([&] { return host.notes.size() > before; }, kWaitMs);
+    if (mode == Mode::Sync) PumpUntil([&] { return host.notes.size() > before; }, kFigureWaitMs);
 }
 
 const char* ReadCallOf(Mode mode)
@@ -111,7 +111,7 @@ const char* ReadCallOf(Mode mode)
 // is the server's return.
 bool ReturnTimes(const DriverApi& api, Mode mode, std::uint32_t restarts)
 {
-    ExchangeHost host;
+    E2eHost host;
     host.serverKeys = "reconnect = 0.5\nbatch_timeout = 5\n";
     if (!host.Start(api, mode, std::string("behaviour exit ") + ReadCallOf(mode) + " 2\n")) return false;
     if (!GoodRead(host)) return false;
@@ -143,28 +143,25 @@ struct Figures {
     std::uint32_t handles;
     std::uint32_t threads;
     std::int64_t taskBlocks;
-    std::int64_t taskBytes;
 };
 
 Figures Measure()
 {
-    return Figures{LiveBlockCount(), LiveBlockBytes(), OpenHandleCount(),
-                   ThreadCount(),    LiveTaskBlocks(), LiveTaskBytes()};
+    return Figures{LiveBlockCount(), LiveBlockBytes(), OpenHandleCount(), ThreadCount(), LiveTaskBlocks()};
 }
 
 void Print(Mode mode, const char* when, const Figures& f)
 {
-    std::printf("%s: %-5s live blocks %u (%llu bytes), handles %u, threads %u, COM task memory %lld blocks "
-                "(%lld bytes)\n",
+    std::printf("%s: %-5s live blocks %u (%llu bytes), handles %u, threads %u, COM task memory %lld blocks\n",
                 ModeName(mode), when, f.blocks, static_cast<unsigned long long>(f.bytes), f.handles,
-                f.threads, static_cast<long long>(f.taskBlocks), static_cast<long long>(f.taskBytes));
+                f.threads, static_cast<long long>(f.taskBlocks));
 }
 
 // Every server process sends its shutdown notice after its first read and exits 100 ms later; the
 // instance loses it, connects to the next one, and reads again.
 bool Cycles(const DriverApi& api, Mode mode, std::uint32_t cycles)
 {
-    ExchangeHost host;
+    E2eHost host;
     host.serverKeys = "reconnect = 0.2\nbatch_timeout = 5\n";
     std::string behaviours = std::string("behaviour shutdown after=1:") + ReadCallOf(mode) +
                              "\nbehaviour exit-after-shutdown 100\n";

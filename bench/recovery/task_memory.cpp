@@ -9,11 +9,8 @@
 namespace {
 
 std::atomic<std::int64_t> liveBlocks{0};
-std::atomic<std::int64_t> liveBytes{0};
 
-// Each block carries its size in a header of 8 bytes in front of what the caller sees.
-constexpr SIZE_T kHeader = 8;
-
+// Sizes pass through unchanged: a spy that adds a header of its own is not handled by every COM.
 class CountingSpy : public IMallocSpy {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
@@ -27,71 +24,35 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T request) override
-    {
-        pendingSize = request;
-        return request + kHeader;
-    }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
     void* STDMETHODCALLTYPE PostAlloc(void* actual) override
     {
-        if (actual == nullptr) return nullptr;
-        *static_cast<SIZE_T*>(actual) = pendingSize;
-        Count(1, static_cast<std::int64_t>(pendingSize));
-        return static_cast<char*>(actual) + kHeader;
+        if (actual != nullptr) ++liveBlocks;
+        return actual;
     }
     void* STDMETHODCALLTYPE PreFree(void* request, BOOL spyed) override
     {
-        if (request == nullptr || !spyed) return request;
-        void* actual = static_cast<char*>(request) - kHeader;
-        Count(-1, -static_cast<std::int64_t>(*static_cast<SIZE_T*>(actual)));
-        return actual;
+        if (request != nullptr && spyed) --liveBlocks;
+        return request;
     }
     void STDMETHODCALLTYPE PostFree(BOOL) override {}
     SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL spyed) override
     {
-        // A block from before the spy has no header: it is passed through and not counted.
-        if (!spyed) {
-            *newRequest = request;
-            return size;
-        }
-        void* actual = request == nullptr ? nullptr : static_cast<char*>(request) - kHeader;
-        if (actual != nullptr) Count(-1, -static_cast<std::int64_t>(*static_cast<SIZE_T*>(actual)));
-        *newRequest = actual;
-        pendingSize = size;
-        return size + kHeader;
+        if (request != nullptr && spyed) --liveBlocks;
+        *newRequest = request;
+        return size;
     }
     void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL spyed) override
     {
-        if (!spyed || actual == nullptr) return actual;
-        *static_cast<SIZE_T*>(actual) = pendingSize;
-        Count(1, static_cast<std::int64_t>(pendingSize));
-        return static_cast<char*>(actual) + kHeader;
+        if (actual != nullptr && spyed) ++liveBlocks;
+        return actual;
     }
-    void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL spyed) override
-    {
-        return spyed && request != nullptr ? static_cast<char*>(request) - kHeader : request;
-    }
-    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T actual, BOOL spyed) override
-    {
-        return spyed ? actual - kHeader : actual;
-    }
-    void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL spyed) override
-    {
-        return spyed && request != nullptr ? static_cast<char*>(request) - kHeader : request;
-    }
+    void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
     int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
     void STDMETHODCALLTYPE PreHeapMinimize() override {}
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
-
-private:
-    static void Count(std::int64_t blocks, std::int64_t bytes)
-    {
-        liveBlocks += blocks;
-        liveBytes += bytes;
-    }
-    // Allocations are paired Pre/Post on one thread at a time under COM's spy lock.
-    SIZE_T pendingSize = 0;
 };
 
 CountingSpy spy;
@@ -106,9 +67,4 @@ bool StartTaskMemoryCount()
 std::int64_t LiveTaskBlocks()
 {
     return liveBlocks.load();
-}
-
-std::int64_t LiveTaskBytes()
-{
-    return liveBytes.load();
 }

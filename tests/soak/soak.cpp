@@ -12,7 +12,7 @@
 #include <windows.h>
 
 #include "hostrt/core.h"
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
 #include "tests/support/process_census.h"
 #include "tests/support/wait.h"
 
@@ -64,7 +64,7 @@ void Print(const char* when, const Figures& f)
 
 // One instance that fires its next batch of a direction from inside the notification of the last one.
 struct Runner {
-    ExchangeHost host;
+    E2eHost host;
     std::uint64_t operations = 0;
     std::uint64_t failures = 0;
     std::uint32_t round = 0;

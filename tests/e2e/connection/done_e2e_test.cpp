@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -37,10 +37,10 @@ TEST_F(Done, ReleasesWhatEachKindOfInitAcquired)
     for (const PathCase& row : cases) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(Serve(row.behaviours));
-        OpcDriver* instance = nullptr;
+        E2eHost host;
         std::string text;
-        EXPECT_EQ(Connect(instance, row.serverLines, Width::Ansi, &text), row.connects) << text;
-        Release(instance);
+        EXPECT_EQ(Connect(host, row.serverLines, Width::Ansi, &text), row.connects) << text;
+        host.Stop();
         EXPECT_TRUE(DriverWindows().empty());
         EXPECT_EQ(Logged("call ShutdownUnadvise"), row.shutdownUnadvises);
         EXPECT_EQ(Logged("call DataUnadvise"), row.dataUnadvises);
@@ -54,28 +54,28 @@ TEST_F(Done, AfterAParameterFileFailureOnlyTheWindowGoes)
     EXPECT_FALSE(api.ansi.Init(instance, 259, "Z:\\no\\such\\file.par", 127, err, 0, 0, 0, nullptr));
     EXPECT_STREQ(err, "Cannot open specified parameter file");
     EXPECT_EQ(DriverWindows().size(), 1u);
-    Release(instance);
+    api.ansi.Done(instance);
+    api.ansi.DisposeDriver(instance);
     EXPECT_TRUE(DriverWindows().empty());
 }
 
 TEST_F(Done, TwoInstancesShareTheWindowClassUntilTheLibraryIsUnloaded)
 {
     ASSERT_TRUE(Serve());
-    OpcDriver* first = nullptr;
-    OpcDriver* second = nullptr;
+    E2eHost first;
+    E2eHost second;
     ASSERT_TRUE(Connect(first, ""));
     ASSERT_TRUE(Connect(second, "sync = yes\n", Width::Wide));
     std::vector<HWND> windows = DriverWindows();
     ASSERT_EQ(windows.size(), 2u);
     EXPECT_EQ(GetClassLongA(windows[0], GCW_ATOM), GetClassLongA(windows[1], GCW_ATOM));
-    for (OpcDriver* instance : {first, second}) {
-        FireRead(instance, kPump);
-        EXPECT_TRUE(
-            WaitUntil([&] { return ReadStatus(instance, kPump) == 0; }, kWaitMs, "each instance reads"));
+    for (E2eHost* host : {&first, &second}) {
+        host->FireRead({kPump});
+        EXPECT_TRUE(WaitUntil([&] { return host->ReadStatus(kPump) == 0; }, kWaitMs, "each instance reads"));
     }
-    Release(first);
+    first.Stop();
     EXPECT_EQ(DriverWindows().size(), 1u);
-    Release(second);
+    second.Stop();
     EXPECT_TRUE(DriverWindows().empty());
 
     WNDCLASSA found{};

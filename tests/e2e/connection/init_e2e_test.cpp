@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -18,11 +18,10 @@ TEST_F(Init, ConnectsAsynchronouslyByDefaultAndLeavesAnEmptyText)
 {
     ASSERT_TRUE(Serve());
     for (Width width : {Width::Ansi, Width::Wide}) {
-        OpcDriver* instance = nullptr;
+        E2eHost host;
         std::string text;
-        ASSERT_TRUE(Connect(instance, "", width, &text)) << text;
+        ASSERT_TRUE(Connect(host, "", width, &text)) << text;
         EXPECT_EQ(text, "");
-        Release(instance);
     }
     EXPECT_EQ(SimLogLines(sim, "call DataAdvise").size(), 2u)
         << "the data callback is the asynchronous mode's";
@@ -34,13 +33,12 @@ TEST_F(Init, SyncOrAHostKeyWithAnEmptyValueConnectsThroughTheWorker)
     ASSERT_TRUE(Serve());
     for (const char* lines : {"sync = yes\n", "host =\n"}) {
         SCOPED_TRACE(lines);
-        OpcDriver* instance = nullptr;
+        E2eHost host;
         std::string text;
-        ASSERT_TRUE(Connect(instance, lines, Width::Wide, &text)) << text;
+        ASSERT_TRUE(Connect(host, lines, Width::Wide, &text)) << text;
         // A read goes through IOPCSyncIO.
-        FireRead(instance, kLevel);
-        ASSERT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) != kPending; }, kWaitMs, "the read"));
-        Release(instance);
+        host.FireRead({kLevel});
+        ASSERT_TRUE(host.WaitRead(kLevel));
     }
     EXPECT_EQ(SimLogLines(sim, "call DataAdvise").size(), 0u);
     EXPECT_EQ(SimLogLines(sim, "call SyncRead").size(), 2u);
@@ -49,16 +47,16 @@ TEST_F(Init, SyncOrAHostKeyWithAnEmptyValueConnectsThroughTheWorker)
 TEST_F(Init, AGroupWithoutAsyncIo2FallsBackAndGivesTheHostThreadsComBack)
 {
     ASSERT_TRUE(Serve("behaviour lacks group IOPCAsyncIO2\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    ASSERT_TRUE(Connect(instance, "", Width::Ansi, &text)) << text;
+    ASSERT_TRUE(Connect(host, "", Width::Ansi, &text)) << text;
     // The asynchronous attempt's COM initialisation of this thread is gone.
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     CoUninitialize();
-    FireRead(instance, kLevel);
-    ASSERT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) != kPending; }, kWaitMs, "the read"));
-    EXPECT_EQ(ReadStatus(instance, kLevel), 0u);
-    Release(instance);
+    host.FireRead({kLevel});
+    ASSERT_TRUE(host.WaitRead(kLevel));
+    EXPECT_EQ(host.ReadStatus(kLevel), 0u);
+    host.Stop();
     EXPECT_EQ(SimLogLines(sim, "call AddGroup").size(), 2u) << "once per mode";
     EXPECT_EQ(SimLogLines(sim, "call SyncRead").size(), 1u);
 }
@@ -67,12 +65,12 @@ TEST_F(Init, ARemoteHostFailsAtOnceUnderWine)
 {
     ASSERT_TRUE(Serve());
     ULONGLONG start = GetTickCount64();
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    EXPECT_FALSE(Connect(instance, "host = plant-opc-01\n", Width::Ansi, &text));
+    EXPECT_FALSE(Connect(host, "host = plant-opc-01\n", Width::Ansi, &text));
     EXPECT_EQ(text, "Cannot create specified OPC server instance");
     EXPECT_LT(GetTickCount64() - start, 5000u) << "no activation attempt beyond the remote one";
-    Release(instance);
+    host.Stop();
     EXPECT_TRUE(ReadSimLog(sim).empty()) << "the local server must not have been started";
 }
 
@@ -124,11 +122,10 @@ TEST_F(Init, EveryConnectionFailureReachesTheHostInBothWidthsAndModes)
             if (!(sync ? row.inSyncMode : row.inAsyncMode)) continue;
             for (Width width : {Width::Ansi, Width::Wide}) {
                 SCOPED_TRACE(std::string(sync ? "sync" : "async") + (width == Width::Ansi ? " ANSI" : " W"));
-                OpcDriver* instance = nullptr;
+                E2eHost host;
                 std::string text;
-                EXPECT_FALSE(Connect(instance, sync ? "sync = yes\n" : "", width, &text));
+                EXPECT_FALSE(Connect(host, sync ? "sync = yes\n" : "", width, &text));
                 EXPECT_EQ(text, row.text);
-                Release(instance);
             }
         }
     }
@@ -137,11 +134,10 @@ TEST_F(Init, EveryConnectionFailureReachesTheHostInBothWidthsAndModes)
 TEST_F(Init, TheTextIsCutToTheHostsMaximum)
 {
     ASSERT_TRUE(Serve("behaviour status SUSPENDED\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    EXPECT_FALSE(Connect(instance, "", Width::Ansi, &text, 6));
+    EXPECT_FALSE(Connect(host, "", Width::Ansi, &text, 6));
     EXPECT_EQ(text, "Server");
-    Release(instance);
 }
 
 // The class name taken for this library's instance before the first Init: no window can be made, and
@@ -155,18 +151,16 @@ TEST_F(Init, FailsWithAClearTextWhenNoWindowCanBeMade)
     foreign.lpszClassName = "Orvex OPC client driver window class";
     ASSERT_NE(RegisterClassA(&foreign), 0);
     for (Width width : {Width::Ansi, Width::Wide}) {
-        OpcDriver* instance = nullptr;
+        E2eHost host;
         std::string text;
-        EXPECT_FALSE(Connect(instance, "", width, &text));
+        EXPECT_FALSE(Connect(host, "", width, &text));
         EXPECT_EQ(text, "Cannot create driver window");
-        Release(instance);
     }
     EXPECT_TRUE(ReadSimLog(sim).empty()) << "nothing is connected without a window";
     ASSERT_TRUE(UnregisterClassA(foreign.lpszClassName, api.module));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    EXPECT_TRUE(Connect(instance, "", Width::Ansi, &text)) << text;
-    Release(instance);
+    EXPECT_TRUE(Connect(host, "", Width::Ansi, &text)) << text;
 }
 
 // A host thread that already runs in the multithreaded apartment cannot be given a single-threaded one.
@@ -178,9 +172,9 @@ TEST_F(Init, AHostThreadInTheMultithreadedApartmentFailsComInitialisation)
         bool connected = true;
         std::thread host([&] {
             CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            OpcDriver* instance = nullptr;
-            connected = Connect(instance, "", width, &text);
-            Release(instance);
+            E2eHost host;
+            connected = Connect(host, "", width, &text);
+            host.Stop();
             CoUninitialize();
         });
         host.join();

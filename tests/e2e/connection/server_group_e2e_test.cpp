@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -12,10 +12,8 @@ class ServerState : public ConnectionTest {
 protected:
     bool ConnectAndRelease(const std::string& serverLines, std::string* text = nullptr)
     {
-        OpcDriver* instance = nullptr;
-        bool connected = Connect(instance, serverLines, Width::Ansi, text);
-        Release(instance);
-        return connected;
+        E2eHost host;
+        return Connect(host, serverLines, Width::Ansi, text);
     }
     std::size_t StatusQueries() { return SimLogLines(sim, "call GetStatus").size(); }
 };
@@ -60,11 +58,11 @@ class GroupAndItems : public ConnectionTest {};
 TEST_F(GroupAndItems, TheDefaultRateMakesAnInactiveGroupAndTheFilesRateAnActiveOne)
 {
     ASSERT_TRUE(Serve());
-    OpcDriver* instance = nullptr;
-    ASSERT_TRUE(Connect(instance, ""));
-    Release(instance);
-    ASSERT_TRUE(Connect(instance, "update_rate = 0.5\n"));
-    Release(instance);
+    E2eHost host;
+    ASSERT_TRUE(Connect(host, ""));
+    host.Stop();
+    ASSERT_TRUE(Connect(host, "update_rate = 0.5\n"));
+    host.Stop();
     std::vector<std::string> groups = SimLogLines(sim, "call AddGroup");
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0], "call AddGroup name=OVGroup active=0 rate=86400000 revised=86400000 client=1 bias=0 "
@@ -78,10 +76,10 @@ TEST_F(GroupAndItems, TheDefaultRateMakesAnInactiveGroupAndTheFilesRateAnActiveO
 TEST_F(GroupAndItems, AnUnsupportedRateIsAccepted)
 {
     ASSERT_TRUE(Serve("behaviour min-rate 1000\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    EXPECT_TRUE(Connect(instance, "update_rate = 0.25\n", Width::Ansi, &text)) << text;
-    Release(instance);
+    EXPECT_TRUE(Connect(host, "update_rate = 0.25\n", Width::Ansi, &text)) << text;
+    host.Stop();
     std::vector<std::string> groups = SimLogLines(sim, "call AddGroup");
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_NE(groups[0].find("rate=250 revised=1000"), std::string::npos) << groups[0];
@@ -91,9 +89,9 @@ TEST_F(GroupAndItems, AnUnsupportedRateIsAccepted)
 TEST_F(GroupAndItems, ItemsHaveAnEmptyAccessPathAreActiveAndCarryTheFirstChannelNumber)
 {
     ASSERT_TRUE(Serve());
-    OpcDriver* instance = nullptr;
-    ASSERT_TRUE(Connect(instance, ""));
-    Release(instance);
+    E2eHost host;
+    ASSERT_TRUE(Connect(host, ""));
+    host.Stop();
     std::vector<std::string> items = SimLogLines(sim, "additem");
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0], "additem Plant.Level path=\"\" active=1 client=1 requested=0 hr=0x00000000");
@@ -107,11 +105,11 @@ TEST_F(GroupAndItems, SynchronousReadsGoToTheDeviceForTheDefaultRateAndToTheCach
     ASSERT_TRUE(Serve());
     for (const char* lines : {"sync = yes\n", "sync = yes\nupdate_rate = 0.5\n"}) {
         SCOPED_TRACE(lines);
-        OpcDriver* instance = nullptr;
-        ASSERT_TRUE(Connect(instance, lines));
-        FireRead(instance, kLevel);
-        EXPECT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) != kPending; }, kWaitMs, "the read"));
-        Release(instance);
+        E2eHost host;
+        ASSERT_TRUE(Connect(host, lines));
+        host.FireRead({kLevel});
+        EXPECT_TRUE(host.WaitRead(kLevel));
+        host.Stop();
     }
     std::vector<std::string> reads = SimLogLines(sim, "call SyncRead");
     ASSERT_EQ(reads.size(), 2u);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -10,13 +10,6 @@ namespace {
 constexpr std::uint32_t kStatusServerDown = 1;
 constexpr std::uint32_t kStatusFailed = 2;
 constexpr std::uint32_t kMsgServerShutdown = 1029;
-
-enum class Mode { Async, Sync };
-
-std::string ModeLines(Mode mode)
-{
-    return mode == Mode::Sync ? "sync = yes\n" : "";
-}
 
 class Shutdown : public ConnectionTest, public ::testing::WithParamInterface<Mode> {
 protected:
@@ -40,27 +33,27 @@ protected:
 TEST_P(Shutdown, TheNoticeMakesTheInstanceInertAndDoneTouchesNothingOfTheConnection)
 {
     ASSERT_TRUE(Serve("behaviour shutdown after=1500ms reason=\"plant stop\"\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    ASSERT_TRUE(Connect(instance, Lines(), Width::Ansi, &text)) << text;
-    EXPECT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) == kStatusServerDown; }, kWaitMs,
+    ASSERT_TRUE(Connect(host, Lines(), Width::Ansi, &text)) << text;
+    EXPECT_TRUE(WaitUntil([&] { return host.ReadStatus(kLevel) == kStatusServerDown; }, kWaitMs,
                           "StatusServerDown without any batch"));
     ASSERT_TRUE(WaitForSimLog(sim, "shutdown reason=\"plant stop\" hr=0x00000000", 1, kWaitMs));
     std::size_t linesAtNotice = ReadSimLog(sim).size();
 
     // Nothing reaches the server any more: no batch, and the tear-down neither unadvises nor releases.
-    FireRead(instance, kLevel);
-    EXPECT_EQ(ReadStatus(instance, kLevel), kStatusServerDown);
+    host.FireRead({kLevel});
+    EXPECT_EQ(host.ReadStatus(kLevel), kStatusServerDown);
     // A second notice, or a stray message, changes nothing.
     std::vector<HWND> windows = DriverWindows();
     ASSERT_EQ(windows.size(), 1u);
     PostMessageA(windows[0], kMsgServerShutdown, 0, 0);
     PumpMessages();
-    EXPECT_EQ(ReadStatus(instance, kPump), kStatusServerDown);
-    Release(instance);
+    EXPECT_EQ(host.ReadStatus(kPump), kStatusServerDown);
+    host.Stop();
     EXPECT_EQ(DriverWindows().size(), 0u);
     EXPECT_EQ(ReadSimLog(sim).size(), linesAtNotice);
-    EXPECT_EQ(notes.size(), 0u) << "no batch was outstanding";
+    EXPECT_EQ(host.notes.size(), 0u) << "no batch was outstanding";
 }
 
 // The server answers its calls in one apartment, so its notice can only follow a synchronous read that it
@@ -71,37 +64,37 @@ TEST_P(Shutdown, ABatchOutstandingAtTheNoticeIsNotifiedOnce)
     bool sync = GetParam() == Mode::Sync;
     ASSERT_TRUE(Serve(sync ? "behaviour delay SyncRead 2000\nbehaviour shutdown after=1000ms\n"
                            : "behaviour delay OnReadComplete 4000\nbehaviour shutdown after=2000ms\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    ASSERT_TRUE(Connect(instance, Lines(), Width::Wide, &text)) << text;
-    FireRead(instance, kLevel);
+    ASSERT_TRUE(Connect(host, Lines(), Width::Wide, &text)) << text;
+    host.FireRead({kLevel});
     if (sync) {
         ASSERT_TRUE(WaitForLogWithoutDispatching("shutdown reason="));
     }
-    ASSERT_TRUE(WaitNotified(1));
-    EXPECT_EQ(notes[0].userData, kUserData);
-    EXPECT_EQ(notes[0].kind, 0u);
-    EXPECT_EQ(notes[0].zero, 0u);
-    EXPECT_EQ(ReadStatus(instance, kLevel), kStatusServerDown);
+    ASSERT_TRUE(host.WaitNotified(1));
+    EXPECT_EQ(host.notes[0].userData, kHostUserData);
+    EXPECT_EQ(host.notes[0].kind, 0u);
+    EXPECT_EQ(host.notes[0].zero, 0u);
+    EXPECT_EQ(host.ReadStatus(kLevel), kStatusServerDown);
     // Whatever the server still delivers for the batch is not a second notification.
     WaitUntil([] { return false; }, 3000, "the delayed completion");
-    EXPECT_EQ(notes.size(), 1u);
-    Release(instance);
+    EXPECT_EQ(host.notes.size(), 1u);
+    host.Stop();
 }
 
 // A server that dies without a notice: batches fail, and Done ends without hanging or crashing.
 TEST_P(Shutdown, AServerThatDiesLeavesAnInstanceThatFailsItsBatchesAndEndsCleanly)
 {
     ASSERT_TRUE(Serve());
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    ASSERT_TRUE(Connect(instance, Lines(), Width::Ansi, &text)) << text;
+    ASSERT_TRUE(Connect(host, Lines(), Width::Ansi, &text)) << text;
     ASSERT_TRUE(KillSimServer(sim));
-    FireRead(instance, kLevel);
-    EXPECT_TRUE(WaitUntil([&] { return ReadStatus(instance, kLevel) == kStatusFailed; }, kWaitMs,
+    host.FireRead({kLevel});
+    EXPECT_TRUE(WaitUntil([&] { return host.ReadStatus(kLevel) == kStatusFailed; }, kWaitMs,
                           "the read failing against the dead server"));
     ULONGLONG start = GetTickCount64();
-    Release(instance);
+    host.Stop();
     EXPECT_LT(GetTickCount64() - start, 10000u) << "Done waits no longer than COM's failure takes";
     EXPECT_EQ(DriverWindows().size(), 0u);
 }
@@ -114,17 +107,18 @@ TEST_F(ConnectionTest, NoticesAmidBackToBackBatchesAlwaysLeaveTheInstanceInert)
     for (int afterMs : {700, 1100, 1500}) {
         SCOPED_TRACE(afterMs);
         ASSERT_TRUE(Serve("behaviour shutdown after=" + std::to_string(afterMs) + "ms\n"));
-        OpcDriver* instance = nullptr;
+        E2eHost host;
         std::string text;
-        ASSERT_TRUE(Connect(instance, "sync = yes\n", Width::Ansi, &text)) << text;
+        ASSERT_TRUE(Connect(host, "sync = yes\n", Width::Ansi, &text)) << text;
+        std::vector<HostNote>& notes = host.notes;
         notes.clear();
         std::size_t fired = 0;
-        while (ReadStatus(instance, kLevel) != kStatusServerDown) {
+        while (host.ReadStatus(kLevel) != kStatusServerDown) {
             std::size_t before = notes.size();
-            FireRead(instance, kLevel);
+            host.FireRead({kLevel});
             ++fired;
             ASSERT_TRUE(WaitUntil(
-                [&] { return notes.size() > before || ReadStatus(instance, kLevel) == kStatusServerDown; },
+                [&] { return notes.size() > before || host.ReadStatus(kLevel) == kStatusServerDown; },
                 kWaitMs, "the batch's notification or the notice"));
         }
         // The last read may have gone out before the notice, or have found the instance down already.
@@ -133,14 +127,11 @@ TEST_F(ConnectionTest, NoticesAmidBackToBackBatchesAlwaysLeaveTheInstanceInert)
         EXPECT_LE(notes.size(), fired);
         EXPECT_GT(fired, 1u);
         ULONGLONG start = GetTickCount64();
-        Release(instance);
+        host.Stop();
         EXPECT_LT(GetTickCount64() - start, 10000u);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModes, Shutdown, ::testing::Values(Mode::Async, Mode::Sync),
-                         [](const ::testing::TestParamInfo<Mode>& info) {
-                             return std::string(info.param == Mode::Sync ? "Sync" : "Async");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothModes, Shutdown, ::testing::Values(Mode::Async, Mode::Sync), ModeTestName);
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/process_census.h"
 
 namespace {
@@ -32,10 +32,10 @@ TEST_F(Cycles, HundredInEachModeLeaveNoHandleThreadOrWindowBehind)
         SCOPED_TRACE(mode.name);
         ASSERT_TRUE(Serve(mode.behaviours));
         auto cycle = [&] {
-            OpcDriver* instance = nullptr;
+            E2eHost host;
             std::string text;
-            bool connected = Connect(instance, mode.serverLines, Width::Ansi, &text);
-            Release(instance);
+            bool connected = Connect(host, mode.serverLines, Width::Ansi, &text);
+            host.Stop();
             EXPECT_TRUE(connected) << text;
         };
         cycle(); // the server's start and COM's first use in this mode create lasting state

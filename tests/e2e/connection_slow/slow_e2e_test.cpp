@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/connection/connection_host.h"
+#include "tests/e2e/connection/connection_fixture.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -13,17 +13,16 @@ class Limits : public ConnectionTest {};
 TEST_F(Limits, AServerThatStaysNotConfiguredFailsAfterFifteenSeconds)
 {
     ASSERT_TRUE(Serve("behaviour status NOCONFIG\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
     ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(Connect(instance, "wait_running = yes\n", Width::Ansi, &text));
+    EXPECT_FALSE(Connect(host, "wait_running = yes\n", Width::Ansi, &text));
     ULONGLONG elapsed = GetTickCount64() - start;
     EXPECT_EQ(text, "Server not configured");
     EXPECT_GE(elapsed, 15000u);
     EXPECT_LT(elapsed, 25000u) << "the server's launch and the queries add little";
     // About every 100 ms, plus the time each query takes.
     EXPECT_GE(SimLogLines(sim, "call GetStatus").size(), 50u);
-    Release(instance);
 }
 
 // The host gives up after 30 s and unloads the library; the worker, stuck in the server's call, must
@@ -31,17 +30,17 @@ TEST_F(Limits, AServerThatStaysNotConfiguredFailsAfterFifteenSeconds)
 TEST_F(Limits, AWorkerStuckInAHungServerOutlivesDoneDisposeAndUnloading)
 {
     ASSERT_TRUE(Serve("behaviour hang SyncRead\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
-    ASSERT_TRUE(Connect(instance, "sync = yes\n", Width::Ansi, &text)) << text;
-    FireRead(instance, kLevel);
+    ASSERT_TRUE(Connect(host, "sync = yes\n", Width::Ansi, &text)) << text;
+    host.FireRead({kLevel});
     ASSERT_TRUE(WaitForSimLog(sim, "hang SyncRead", 1, kWaitMs));
 
     ULONGLONG start = GetTickCount64();
-    api.ansi.Done(instance);
+    host.Done();
     EXPECT_GE(GetTickCount64() - start, 30000u);
     EXPECT_TRUE(DriverWindows().empty());
-    api.ansi.DisposeDriver(instance);
+    host.Stop();
     UnloadDriverApi(api);
     EXPECT_NE(GetModuleHandleW(L"tagport.dll"), nullptr) << "held by the worker";
 
@@ -56,13 +55,13 @@ TEST_F(Limits, AWorkerStuckInAHungServerOutlivesDoneDisposeAndUnloading)
 TEST_F(Limits, AWorkerThatNeverBecomesReadyFailsInitAfterTheBoundedWait)
 {
     ASSERT_TRUE(Serve("behaviour hang GetStatus\n"));
-    OpcDriver* instance = nullptr;
+    E2eHost host;
     std::string text;
     ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(Connect(instance, "sync = yes\n", Width::Wide, &text));
+    EXPECT_FALSE(Connect(host, "sync = yes\n", Width::Wide, &text));
     EXPECT_GE(GetTickCount64() - start, 45000u);
     EXPECT_EQ(text, "OPC server did not answer in time");
-    Release(instance);
+    host.Stop();
     UnloadDriverApi(api);
     ASSERT_TRUE(KillSimServer(sim));
     EXPECT_TRUE(WaitUntil([] { return GetModuleHandleW(L"tagport.dll") == nullptr; }, kWaitMs,

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
 #include "tests/support/trace_capture.h"
 
 class ExchangeE2E : public ::testing::TestWithParam<Mode> {
@@ -52,5 +52,5 @@ protected:
 
     static DriverApi api;
     TraceCapture traces;
-    ExchangeHost host;
+    E2eHost host;
 };

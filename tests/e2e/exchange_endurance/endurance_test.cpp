@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "hostrt/core.h"
-#include "tests/e2e/exchange/exchange_host.h"
+#include "tests/support/e2e_host.h"
 #include "tests/support/process_census.h"
 #include "tests/support/wait.h"
 
@@ -18,7 +18,7 @@ constexpr std::uint32_t kRunLimitMs = 780000;
 // One instance that fires its next read or write batch from inside each notification, as a host does,
 // until it has been notified of rounds batches of each direction.
 struct Runner {
-    ExchangeHost host;
+    E2eHost host;
     int reads = 0;
     int writes = 0;
     int failures = 0;

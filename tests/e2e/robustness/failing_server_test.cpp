@@ -13,8 +13,6 @@ DriverApi ExchangeE2E::api;
 
 namespace {
 
-constexpr std::uint32_t kWaitMs = 20000;
-
 class FailingServerE2E : public RobustE2E {
 protected:
     // The server call (synchronous mode) or completion (asynchronous mode) that ends the batch.

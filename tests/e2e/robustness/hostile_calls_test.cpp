@@ -259,7 +259,7 @@ TEST_P(HostileE2E, InstanceWhoseInitFailedAllowsEveryCallAndEndsCleanly)
 
 TEST_P(HostileE2E, TwoInstancesDrivenAlternatelyKeepTheirOwnBatches)
 {
-    ExchangeHost other;
+    E2eHost other;
     Mode otherMode = mode() == Mode::Async ? Mode::Sync : Mode::Async;
     ASSERT_TRUE(Start());
     ASSERT_TRUE(other.Start(api, otherMode));

@@ -15,13 +15,13 @@ namespace {
 // host must hear of it (a loaded machine dispatches late, never early).
 constexpr ULONGLONG kLimitMs = 30000;
 constexpr ULONGLONG kEarlyMs = 500;
-constexpr std::uint32_t kWaitMs = 45000;
+constexpr std::uint32_t kLimitWaitMs = 45000;
 
 class AsyncLimitE2E : public RobustE2E {
 protected:
     ::testing::AssertionResult NotifiedWithinTheLimit(std::size_t count)
     {
-        return WaitUntil([&] { return host.notes.size() >= count; }, kWaitMs, "the host's notification");
+        return WaitUntil([&] { return host.notes.size() >= count; }, kLimitWaitMs, "the host's notification");
     }
 };
 
@@ -35,7 +35,7 @@ TEST_P(AsyncLimitE2E, BatchesOutstandingWhenTheServerDiesFailAndAreNotifiedAfter
     host.FireRead();
     host.RequestWrite(kR8, Value(TypeF64, 7.5));
     host.FireWrite();
-    ASSERT_TRUE(WaitForSimLog(host.Sim(), "call AsyncWrite", 1, kWaitMs));
+    ASSERT_TRUE(WaitForSimLog(host.Sim(), "call AsyncWrite", 1, kLimitWaitMs));
     ASSERT_TRUE(KillSimServer(host.Sim()));
     // A batch fired meanwhile waits for the outstanding one, as always.
     host.RequestRead({kBool});
@@ -49,7 +49,8 @@ TEST_P(AsyncLimitE2E, BatchesOutstandingWhenTheServerDiesFailAndAreNotifiedAfter
     EXPECT_EQ(host.ReadStatus(kR8), StatusFailed);
     EXPECT_EQ(host.WriteStatus(kR8), StatusFailed);
     // The deferred batch goes out at once against the dead server and fails on return, unnotified.
-    ASSERT_TRUE(WaitUntil([&] { return host.ReadStatus(kBool) != kPending; }, kWaitMs, "the deferred read"));
+    ASSERT_TRUE(
+        WaitUntil([&] { return host.ReadStatus(kBool) != kPending; }, kLimitWaitMs, "the deferred read"));
     EXPECT_EQ(host.ReadStatus(kBool), StatusFailed);
     PumpMessages();
     EXPECT_EQ(host.notes.size(), 2u);
@@ -66,7 +67,7 @@ TEST_P(AsyncLimitE2E, CompletionAfterTheLimitIsIgnoredAndDoesNotEndTheNextBatch)
     EXPECT_EQ(host.ReadStatus(kI4), StatusFailed);
     host.RequestRead({kR8});
     host.FireRead();
-    ASSERT_TRUE(WaitForSimLog(host.Sim(), "callback OnReadComplete", 1, kWaitMs));
+    ASSERT_TRUE(WaitForSimLog(host.Sim(), "callback OnReadComplete", 1, kLimitWaitMs));
     PumpMessages();
     EXPECT_EQ(host.notes.size(), 1u) << "the first batch's late answer ends nothing";
     EXPECT_EQ(host.ReadStatus(kI4), StatusFailed);
@@ -83,7 +84,7 @@ TEST_P(SyncLimitE2E, DoneGivesUpOnAWorkerHeldInACallThatNeverReturns)
     ASSERT_TRUE(Start("behaviour hang SyncRead\n"));
     host.RequestRead({kI4});
     host.FireRead();
-    ASSERT_TRUE(WaitForSimLog(host.Sim(), "hang SyncRead", 1, kWaitMs));
+    ASSERT_TRUE(WaitForSimLog(host.Sim(), "hang SyncRead", 1, kLimitWaitMs));
     EXPECT_EQ(host.ReadStatus(kI4), kPending);
     // The registration and the log go with the instance; the process stays.
     HANDLE hung = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, SimServerProcessId(host.Sim()));
@@ -93,9 +94,9 @@ TEST_P(SyncLimitE2E, DoneGivesUpOnAWorkerHeldInACallThatNeverReturns)
     EXPECT_LT(took, kExportBoundMs);
     // The worker, still in the call, ends when the server does, with the record it alone holds now.
     EXPECT_TRUE(TerminateProcess(hung, 9));
-    EXPECT_EQ(WaitForSingleObject(hung, kWaitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(hung, kLimitWaitMs), WAIT_OBJECT_0);
     CloseHandle(hung);
-    ExchangeHost next;
+    E2eHost next;
     ASSERT_TRUE(next.Start(api, Mode::Sync));
     ASSERT_TRUE(next.ReadBatch({kI4}));
     EXPECT_EQ(next.ReadStatus(kI4), StatusOk);

@@ -1,5 +1,5 @@
 #pragma once
-// What the robustness tests share: the exchange test host against its own simulation server, in the mode
+// What the robustness tests share: the end-to-end test host against its own simulation server, in the mode
 // of the test's parameter, with the time each export call took, and the bound every export must meet.
 
 #include <cstdint>
