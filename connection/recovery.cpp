@@ -98,12 +98,21 @@ void LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr)
     TraceLoss(drv, cause, hr);
     SetFlag(drv, ServerDown);
     if (HasFlag(drv, ThreadMode)) {
-        // A worker stuck in a call, or one that is merely idle: neither is waited for.
-        ReplaceWorker(drv);
-        ReleaseSyncReadBatch(drv);
-        ReleaseSyncWriteBatch(drv);
-    } else {
+        // An idle worker lets go itself and stays for the attempts; one inside a call is given up.
+        // Neither is waited for.
+        if (!AskWorkerToLetGo(drv)) {
+            ReplaceWorker(drv);
+            ReleaseSyncReadBatch(drv);
+            ReleaseSyncWriteBatch(drv);
+        }
+    } else if (cause == LossCause::BatchLimit) {
+        // A server that does not answer might not answer the release either: dropped.
         LeaveDeadServer(drv);
+    } else {
+        // Gone (its calls fail at once) or going (it asked its clients to let go): released, so that
+        // nothing of the connection stays in this thread's apartment.
+        ReleaseGroup(drv);
+        ReleaseServer(drv);
     }
     EndOutstandingBatches(drv);
     drv.supervision.attempts = 0;
@@ -138,7 +147,7 @@ void OnReconnectTimer(OpcDriver& drv)
     TraceAttempt(drv);
     drv.supervision.state = LinkState::Attempting;
     drv.supervision.attemptResult.store(kAttemptPending);
-    bool started = HasFlag(drv, ThreadMode) ? StartAttemptWorker(drv) : StartStatusProbe(drv);
+    bool started = HasFlag(drv, ThreadMode) ? RequestAttempt(drv) : StartStatusProbe(drv);
     if (!started) AttemptFailed(drv);
 }
 
@@ -149,13 +158,12 @@ void OnAttemptDone(OpcDriver& drv)
     if (drv.supervision.state != LinkState::Attempting || !drv.ready || result == kAttemptPending) return;
     bool succeeded = result != 0;
     if (HasFlag(drv, ThreadMode)) {
+        // The worker has released what it acquired and waits for the next attempt.
         if (succeeded) {
             Recovered(drv);
-            return;
+        } else {
+            AttemptFailed(drv);
         }
-        // The worker has released what it acquired and is ending.
-        StopWorker(drv, kWorkerStopWaitMs);
-        AttemptFailed(drv);
         return;
     }
     if (succeeded) {

@@ -33,6 +33,11 @@ struct Supervision {
     std::uint32_t handed[2] = {0, 0};
     std::uint32_t taken[2] = {0, 0};
     std::uint32_t answered[2] = {0, 0};
+    // The worker's two events of recovery, beside its others in the record: let go of the lost connection
+    // (and take no batch any more: letGo, under lock), and connect again.
+    HANDLE lostEvent = nullptr;
+    HANDLE attemptEvent = nullptr;
+    bool letGo = false;
     // Reconnect off: the worker was given up at the batch limit, so every later batch fails at once.
     bool workerGivenUp = false;
     // The thread whose apartment holds the connection's sinks: a shutdown notice that reaches the sink

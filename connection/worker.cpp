@@ -1,5 +1,6 @@
 #include "connection/worker.h"
 
+#include <array>
 #include <initializer_list>
 
 #include <windows.h>
@@ -25,7 +26,6 @@ constexpr wchar_t kErrNoWorker[] = L"Cannot start worker thread";
 // Exit codes of the worker; nothing reads them.
 constexpr DWORD kExitStopped = 0;
 constexpr DWORD kExitConnectFailed = 1;
-constexpr DWORD kExitGroupFailed = 2;
 
 // Who closes the worker's events, decided once by compare-and-swap between the host giving up on the
 // worker and the worker reaching its end.
@@ -41,12 +41,21 @@ void CloseHandleIfValid(HANDLE& handle)
     handle = nullptr;
 }
 
+// Every event of the worker, in the order ready, stop, read, write, lost, attempt.
+std::array<HANDLE*, 6> WorkerEvents(OpcDriver& drv)
+{
+    return {&drv.readyEvent,
+            &drv.stopEvent,
+            &drv.readEvent,
+            &drv.writeEvent,
+            &drv.supervision.lostEvent,
+            &drv.supervision.attemptEvent};
+}
+
 void CloseWorkerEvents(OpcDriver& drv)
 {
-    CloseHandleIfValid(drv.readyEvent);
-    CloseHandleIfValid(drv.stopEvent);
-    CloseHandleIfValid(drv.readEvent);
-    CloseHandleIfValid(drv.writeEvent);
+    for (HANDLE* event : WorkerEvents(drv))
+        CloseHandleIfValid(*event);
 }
 
 void CloseWorkerHandles(OpcDriver& drv)
@@ -55,10 +64,10 @@ void CloseWorkerHandles(OpcDriver& drv)
     CloseWorkerEvents(drv);
 }
 
-// Unnamed auto-reset events, not signalled, in the order ready, stop, read, write.
+// Unnamed auto-reset events, not signalled.
 bool CreateWorkerEvents(OpcDriver& drv)
 {
-    for (HANDLE* event : {&drv.readyEvent, &drv.stopEvent, &drv.readEvent, &drv.writeEvent}) {
+    for (HANDLE* event : WorkerEvents(drv)) {
         *event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         if (*event == nullptr) return false;
     }
@@ -91,37 +100,35 @@ bool Orphan(OpcDriver& drv)
     return true;
 }
 
-// A worker connecting for a recovery attempt tells the host's thread how it went; Init waits instead.
-void ReportAttempt(OpcDriver& drv, const WorkerOwn& own, bool connected)
+// The connection of one attempt (or of Init): on failure what was acquired is released again.
+bool Connect(OpcDriver& drv)
 {
-    if (!own.attempt) return;
+    {
+        SupervisionLock held(drv);
+        drv.supervision.letGo = false;
+    }
+    bool fallBackToSync = false;
+    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) return true;
+    ReleaseGroup(drv);
+    ReleaseServer(drv);
+    return false;
+}
+
+// Init waits for the ready event; a recovery attempt's outcome is posted to the host's thread.
+void Report(OpcDriver& drv, const WorkerOwn& own, bool forAttempt, bool connected)
+{
+    if (!forAttempt) {
+        if (connected) SetEvent(own.readyEvent);
+        return;
+    }
     drv.supervision.attemptResult.store(connected ? 1u : 0u);
     PostToWindow(drv, MsgAttemptDone);
 }
 
-DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
+// After the service of batches ended for good.
+DWORD Leave(OpcDriver& drv, ServeEnd end)
 {
-    if (!ConnectServer(drv)) {
-        ReleaseServer(drv);
-        ReportAttempt(drv, own, false);
-        return kExitConnectFailed;
-    }
-    bool fallBackToSync = false;
-    if (!CreateGroup(drv, false, fallBackToSync)) {
-        ReleaseGroup(drv);
-        ReleaseServer(drv);
-        ReportAttempt(drv, own, false);
-        return kExitGroupFailed;
-    }
-    SetEvent(own.readyEvent);
-    ReportAttempt(drv, own, true);
-    ServeBatches(drv, own);
-    bool replaced = false;
-    {
-        SupervisionLock held(drv);
-        replaced = WorkerReplaced(drv, own);
-    }
-    if (replaced) {
+    if (end == ServeEnd::Replaced) {
         // The record's connection fields are a newer worker's now: only this apartment is left.
         LeaveApartment(drv);
     } else if (IsServerDown(drv)) {
@@ -133,9 +140,37 @@ DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
     return kExitStopped;
 }
 
+DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
+{
+    bool connected = Connect(drv);
+    Report(drv, own, own.attempt, connected);
+    // A worker that Init waits for ends when it cannot connect; one of recovery waits for the next attempt.
+    if (!connected && !own.attempt) return kExitConnectFailed;
+    for (;;) {
+        if (connected) {
+            ServeEnd end = ServeBatches(drv, own);
+            bool replaced = false;
+            {
+                SupervisionLock held(drv);
+                replaced = WorkerReplaced(drv, own);
+            }
+            if (replaced) end = ServeEnd::Replaced;
+            if (end != ServeEnd::Lost) return Leave(drv, end);
+            // The calls of the release go to a server that has gone or is going: they fail fast, or it
+            // answers them; the host's thread does not wait for them.
+            ReleaseGroup(drv);
+            ReleaseServer(drv);
+        }
+        if (!AwaitAttempt(own)) return kExitStopped;
+        connected = Connect(drv);
+        Report(drv, own, true, connected);
+    }
+}
+
 void CloseOwnEvents(WorkerOwn& own)
 {
-    for (HANDLE* event : {&own.readyEvent, &own.stopEvent, &own.readEvent, &own.writeEvent})
+    for (HANDLE* event : {&own.readyEvent, &own.stopEvent, &own.readEvent, &own.writeEvent, &own.lostEvent,
+                          &own.attemptEvent})
         CloseHandleIfValid(*event);
 }
 
@@ -192,6 +227,8 @@ WorkerOwn TakeWorkerOwn(OpcDriver& drv)
     own.stopEvent = drv.stopEvent;
     own.readEvent = drv.readEvent;
     own.writeEvent = drv.writeEvent;
+    own.lostEvent = drv.supervision.lostEvent;
+    own.attemptEvent = drv.supervision.attemptEvent;
     return own;
 }
 
@@ -221,10 +258,8 @@ void ReplaceWorker(OpcDriver& drv)
     std::uint32_t expected = kLinkAttached;
     if (drv.workerLink.compare_exchange_strong(expected, kLinkOrphaned)) {
         // The worker closes its own copies of the events.
-        drv.readyEvent = nullptr;
-        drv.stopEvent = nullptr;
-        drv.readEvent = nullptr;
-        drv.writeEvent = nullptr;
+        for (HANDLE* event : WorkerEvents(drv))
+            *event = nullptr;
     } else {
         CloseWorkerEvents(drv);
     }
@@ -240,6 +275,32 @@ void ReplaceWorker(OpcDriver& drv)
     }
     for (int slot = 0; slot < 2; ++slot)
         s.handed[slot] = s.taken[slot] = s.answered[slot];
+}
+
+bool AskWorkerToLetGo(OpcDriver& drv)
+{
+    if (!WorkerAlive(drv)) return false;
+    SupervisionLock held(drv);
+    Supervision& s = drv.supervision;
+    // A worker inside a call may never come back from it.
+    if (s.taken[0] != s.answered[0] || s.taken[1] != s.answered[1]) return false;
+    s.letGo = true;
+    return SetEvent(s.lostEvent) != FALSE;
+}
+
+bool RequestAttempt(OpcDriver& drv)
+{
+    if (!WorkerAlive(drv)) {
+        CloseWorkerHandles(drv);
+        return StartAttemptWorker(drv);
+    }
+    {
+        SupervisionLock held(drv);
+        Supervision& s = drv.supervision;
+        for (int slot = 0; slot < 2; ++slot)
+            s.handed[slot] = s.taken[slot] = s.answered[slot];
+    }
+    return SetEvent(drv.supervision.attemptEvent) != FALSE;
 }
 
 bool SignalWorker(OpcDriver& drv, HANDLE event)

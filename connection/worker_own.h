@@ -9,6 +9,13 @@
 
 struct OpcDriver;
 
+// How the worker's service of batches ended.
+enum class ServeEnd {
+    Stopped,  // the stop event, or a wait that can no longer work: the worker ends
+    Lost,     // the host lost the server: the worker lets go of the connection and waits for an attempt
+    Replaced, // the host gave up on this worker for a new one
+};
+
 struct WorkerOwn {
     std::uint32_t epoch = 0;
     bool attempt = false; // connecting for a recovery attempt: the outcome is posted, not waited for
@@ -16,6 +23,8 @@ struct WorkerOwn {
     HANDLE stopEvent = nullptr;
     HANDLE readEvent = nullptr;
     HANDLE writeEvent = nullptr;
+    HANDLE lostEvent = nullptr;
+    HANDLE attemptEvent = nullptr;
 };
 
 // Taken by the worker as its first act: the host made the events and set the epoch before starting it.

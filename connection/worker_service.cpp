@@ -22,10 +22,15 @@ constexpr wchar_t kTraceReadReturned[] = L"IOPCSyncIO->Read() returned";
 constexpr wchar_t kTraceWrite[] = L"IOPCSyncIO->Write(...)";
 constexpr wchar_t kTraceWriteReturned[] = L"IOPCSyncIO->Write() returned";
 
-// Indexes of the service wait; the lowest signalled one is reported, so a stop always wins.
+// Indexes of the service wait; the lowest signalled one is reported, so a stop always wins, and a lost
+// server wins over batches.
 constexpr DWORD kStopIndex = 0;
-constexpr DWORD kReadIndex = 1;
-constexpr DWORD kWriteIndex = 2;
+constexpr DWORD kLostIndex = 1;
+constexpr DWORD kReadIndex = 2;
+constexpr DWORD kWriteIndex = 3;
+
+// What the service of one batch came to.
+enum class Served { Answered, Lost, Replaced };
 
 constexpr int kReadSlot = 0;
 constexpr int kWriteSlot = 1;
@@ -70,14 +75,15 @@ void FreeWriteValues(std::uint32_t count, VARIANT* values)
 
 // The batch's input arrays stay in the record; the worker notes under the lock that it took them for
 // its call. A host that gives up on it while it is in the call leaves them to it (ReplaceWorker), and
-// it frees them when the call returns. False when the host has given up on this worker.
-bool ServeRead(OpcDriver& drv, const WorkerOwn& own)
+// it frees them when the call returns. A worker told to let go of a lost server takes no batch.
+Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
 {
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     {
         SupervisionLock held(drv);
-        if (WorkerReplaced(drv, own)) return false;
+        if (WorkerReplaced(drv, own)) return Served::Replaced;
+        if (drv.supervision.letGo) return Served::Lost;
         ++drv.supervision.taken[kReadSlot];
         count = drv.syncReadCount;
         handles = drv.syncReadHandles;
@@ -98,23 +104,24 @@ bool ServeRead(OpcDriver& drv, const WorkerOwn& own)
     if (WorkerReplaced(drv, own)) {
         FreeReadResults(count, states, errors);
         FreeBlock(handles);
-        return false;
+        return Served::Replaced;
     }
     drv.syncReadResult = hr;
     drv.syncReadStates = states;
     drv.syncReadErrors = errors;
     HandBack(drv, kReadSlot, MsgSyncReadDone);
-    return true;
+    return Served::Answered;
 }
 
-bool ServeWrite(OpcDriver& drv, const WorkerOwn& own)
+Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
 {
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     VARIANT* values = nullptr;
     {
         SupervisionLock held(drv);
-        if (WorkerReplaced(drv, own)) return false;
+        if (WorkerReplaced(drv, own)) return Served::Replaced;
+        if (drv.supervision.letGo) return Served::Lost;
         ++drv.supervision.taken[kWriteSlot];
         count = drv.syncWriteCount;
         handles = drv.syncWriteHandles;
@@ -129,26 +136,45 @@ bool ServeWrite(OpcDriver& drv, const WorkerOwn& own)
         CoTaskMemFree(errors);
         FreeBlock(handles);
         FreeWriteValues(count, values);
-        return false;
+        return Served::Replaced;
     }
     drv.syncWriteResult = hr;
     drv.syncWriteErrors = errors;
     HandBack(drv, kWriteSlot, MsgSyncWriteDone);
-    return true;
+    return Served::Answered;
+}
+
+ServeEnd EndOf(Served served)
+{
+    return served == Served::Lost ? ServeEnd::Lost : ServeEnd::Replaced;
 }
 
 } // namespace
 
-void ServeBatches(OpcDriver& drv, const WorkerOwn& own)
+ServeEnd ServeBatches(OpcDriver& drv, const WorkerOwn& own)
 {
-    HANDLE events[3] = {own.stopEvent, own.readEvent, own.writeEvent};
+    HANDLE events[4] = {own.stopEvent, own.lostEvent, own.readEvent, own.writeEvent};
     for (;;) {
         // Waiting through COM keeps this apartment open for calls into it: the server's shutdown notice
         // would otherwise wait until the worker's next outgoing call, or for ever.
         DWORD index = kStopIndex;
-        if (CoWaitForMultipleHandles(0, INFINITE, 3, events, &index) != S_OK) return;
-        if (index != kReadIndex && index != kWriteIndex) return;
-        if ((index == kReadIndex || TakeSignal(own.readEvent)) && !ServeRead(drv, own)) return;
-        if ((index == kWriteIndex || TakeSignal(own.writeEvent)) && !ServeWrite(drv, own)) return;
+        if (CoWaitForMultipleHandles(0, INFINITE, 4, events, &index) != S_OK) return ServeEnd::Stopped;
+        if (index == kLostIndex) return ServeEnd::Lost;
+        if (index != kReadIndex && index != kWriteIndex) return ServeEnd::Stopped;
+        if (index == kReadIndex || TakeSignal(own.readEvent)) {
+            Served served = ServeRead(drv, own);
+            if (served != Served::Answered) return EndOf(served);
+        }
+        if (index == kWriteIndex || TakeSignal(own.writeEvent)) {
+            Served served = ServeWrite(drv, own);
+            if (served != Served::Answered) return EndOf(served);
+        }
     }
+}
+
+bool AwaitAttempt(const WorkerOwn& own)
+{
+    HANDLE events[2] = {own.stopEvent, own.attemptEvent};
+    DWORD index = kStopIndex;
+    return CoWaitForMultipleHandles(0, INFINITE, 2, events, &index) == S_OK && index == 1;
 }
