@@ -3,6 +3,7 @@
 #include "config/param_file.h"
 #include "connection/group.h"
 #include "connection/message_window.h"
+#include "connection/server_call.h"
 #include "connection/server_connection.h"
 #include "connection/server_shutdown.h"
 #include "connection/worker.h"
@@ -13,6 +14,7 @@ namespace {
 
 constexpr wchar_t kErrNoWindow[] = L"Cannot create driver window";
 constexpr wchar_t kErrStartTimeout[] = L"OPC server did not answer in time";
+constexpr wchar_t kErrInitTwice[] = L"Init was already called for this driver instance";
 
 bool Refuse(std::uint32_t errMax, wchar_t* err, const wchar_t* text)
 {
@@ -46,16 +48,25 @@ bool RecordShared(const OpcDriver& drv)
 bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint32_t errMax, wchar_t* err,
           std::uint32_t userData, NotifyCallback callback)
 {
+    // A second window would keep pointing at the record after DisposeDriver, and a second file would
+    // be read over the channels of the first: an instance is initialised once, whatever the outcome.
+    if (drv.initCalled) return Refuse(errMax, err, kErrInitTwice);
+    drv.initCalled = true;
     // Without a window no completion, deferred batch or shutdown notice could ever reach the instance.
     if (!CreateDriverWindow(drv)) return Refuse(errMax, err, kErrNoWindow);
     drv.userData = userData;
     drv.notify = callback;
     if (!LoadParameterFile(drv, nameMax, name, errMax, err)) return false;
+    // The connection's calls may run the window's messages (a shutdown notice right after Advise) and
+    // host code: what must wait for the calls' return waits.
+    EnterServerCall(drv);
     ConnectOutcome outcome = HasFlag(drv, SyncIo) ? StartWorker(drv) : ConnectInHostThread(drv);
+    if (!LeaveServerCall(drv)) return false;
     switch (outcome) {
     case ConnectOutcome::Connected:
-        drv.ready = true;
-        return true;
+        // Not after a Done that host code asked for meanwhile: the instance has been torn down.
+        drv.ready = drv.window != nullptr;
+        return drv.ready;
     case ConnectOutcome::TimedOut:
         return Refuse(errMax, err, kErrStartTimeout);
     default:
@@ -67,6 +78,17 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
 void Done(OpcDriver& drv)
 {
     drv.ready = false;
+    drv.doneAsked = true;
+    // Called by host code that COM's modal loop ran inside one of the instance's own server calls, the
+    // tear-down waits for the outermost call's return: the call's caller still uses the record.
+    if (drv.serverCallDepth > 0) return;
+    // The tear-down's own server calls count as such calls too.
+    EnterServerCall(drv);
+    LeaveServerCall(drv);
+}
+
+void TearDownInstance(OpcDriver& drv)
+{
     if (IsServerDown(drv)) {
         // The shutdown notice's message may still be queued: stop and drop now, nothing else will.
         DropConnection(drv);

@@ -12,7 +12,11 @@ using NotifyCallback = void(__cdecl*)(std::uint32_t userData, std::uint32_t kind
 bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint32_t errMax, wchar_t* err,
           std::uint32_t userData, NotifyCallback callback);
 // Releases the connection, the worker thread, the channel table and the window; safe after any Init.
+// Called inside one of the instance's own server calls (host code run by COM's modal loop), it takes
+// effect when the outermost call has returned.
 void Done(OpcDriver& drv);
+// Done's work, carried out by LeaveServerCall (connection/server_call.h); safe to repeat.
+void TearDownInstance(OpcDriver& drv);
 
 // Process attach and detach: the module handle and the process-wide window class.
 void RecordModuleInstance(void* moduleInstance);

@@ -1,13 +1,7 @@
 #include "connection/message_window.h"
 
 #include "connection/lifecycle.h"
-#include "connection/recovery.h"
-#include "connection/recovery_messages.h"
-#include "connection/server_shutdown.h"
 #include "driver/opc_driver.h"
-#include "exchange/batch_timeout.h"
-#include "exchange/read_cycle.h"
-#include "exchange/write_cycle.h"
 
 namespace {
 
@@ -48,6 +42,18 @@ void* volatile* WindowSlot(OpcDriver& drv)
     return reinterpret_cast<void* volatile*>(&drv.window);
 }
 
+// The row of the instance's table for message (and for WM_TIMER its timer id), with its index; null
+// when the table has none.
+const MessageRoute* FindRoute(const OpcDriver& drv, UINT message, WPARAM wParam, std::uint32_t& index)
+{
+    if (drv.messages == nullptr) return nullptr;
+    for (index = 0; index < drv.messages->count; ++index) {
+        const MessageRoute& route = drv.messages->routes[index];
+        if (route.message == message && (message != WM_TIMER || route.timerId == wParam)) return &route;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 void RecordModuleInstance(void* instance)
@@ -82,52 +88,45 @@ void DestroyDriverWindow(OpcDriver& drv)
     if (window != nullptr) DestroyWindow(window);
 }
 
-bool PostToWindow(OpcDriver& drv, std::uint32_t message)
+bool PostToWindow(OpcDriver& drv, std::uint32_t message, WPARAM wParam)
 {
     HWND window = static_cast<HWND>(InterlockedCompareExchangePointer(WindowSlot(drv), nullptr, nullptr));
-    return window != nullptr && PostMessageA(window, message, 0, 0) != FALSE;
+    return window != nullptr && PostMessageA(window, message, wParam, 0) != FALSE;
+}
+
+void StartWindowTimer(OpcDriver& drv, UINT_PTR timerId, std::uint32_t ms)
+{
+    if (drv.window != nullptr) SetTimer(drv.window, timerId, ms, nullptr);
+}
+
+void StopWindowTimer(OpcDriver& drv, UINT_PTR timerId)
+{
+    if (drv.window != nullptr) KillTimer(drv.window, timerId);
+}
+
+void RepostDeferredMessages(OpcDriver& drv)
+{
+    std::uint32_t deferred = drv.deferredRoutes;
+    drv.deferredRoutes = 0;
+    for (std::uint32_t index = 0; deferred != 0 && drv.messages != nullptr && index < drv.messages->count;
+         ++index) {
+        if ((deferred & (1u << index)) != 0) drv.messages->routes[index].repost(drv);
+    }
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    bool ours = (message >= MsgIssueRead && message <= MsgAttemptDone) || message == WM_TIMER;
-    if (!ours) return DefWindowProcA(window, message, wParam, lParam);
     // Null for a message that arrives before the instance is stored.
     auto* drv = reinterpret_cast<OpcDriver*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
-    if (drv == nullptr) return 0;
-    // Each handler checks the instance's state first: a top-level window also receives stray posts.
-    switch (message) {
-    case MsgIssueRead:
-        InputRequestCompleted(*drv);
-        break;
-    case MsgIssueWrite:
-        OutputRequestCompleted(*drv);
-        break;
-    case MsgSyncReadDone:
-        SyncReadComplete(*drv);
-        break;
-    case MsgSyncWriteDone:
-        SyncWriteComplete(*drv);
-        break;
-    case MsgServerShutdown:
-        OnServerShutdown(*drv);
-        break;
-    case MsgNotifyRead:
-        DeliverReadNotification(*drv);
-        break;
-    case MsgAttemptDone:
-        OnAttemptDone(*drv);
-        break;
-    case WM_TIMER:
-        if (wParam == kReconnectTimerId) {
-            OnReconnectTimer(*drv);
-        } else {
-            OnBatchTimeout(*drv, wParam);
-        }
-        break;
-    default:
-        DeliverWriteNotification(*drv);
-        break;
+    std::uint32_t index = 0;
+    const MessageRoute* route = drv == nullptr ? nullptr : FindRoute(*drv, message, wParam, index);
+    if (route == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    if (!route->accepts(*drv, wParam)) return 0;
+    if (route->repost != nullptr && drv->serverCallDepth > 0) {
+        drv->deferredRoutes |= 1u << index;
+        return 0;
     }
+    // The handler may end the instance (the host's notification): nothing of it is touched afterwards.
+    route->handle(*drv, wParam);
     return 0;
 }

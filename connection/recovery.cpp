@@ -1,24 +1,28 @@
 #include "connection/recovery.h"
 
-#include <initializer_list>
-
 #include "connection/group.h"
 #include "connection/message_window.h"
 #include "connection/recovery_messages.h"
 #include "connection/recovery_trace.h"
+#include "connection/server_call.h"
 #include "connection/server_connection.h"
 #include "connection/server_gone.h"
 #include "connection/server_shutdown.h"
 #include "connection/status_probe.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
+#include "hostrt/core.h"
 
 namespace {
+
+// The window timer runs this much past the deadline, so that its expiry finds the deadline passed.
+constexpr std::uint32_t kTimerSlackMs = 100;
 
 void ScheduleAttempt(OpcDriver& drv)
 {
     drv.supervision.state = LinkState::Lost;
-    if (drv.window != nullptr) SetTimer(drv.window, kReconnectTimerId, drv.reconnectMs, nullptr);
+    drv.supervision.attemptDeadline = Ticks64() + drv.reconnectMs;
+    StartWindowTimer(drv, kReconnectTimerId, drv.reconnectMs + kTimerSlackMs);
 }
 
 void AttemptFailed(OpcDriver& drv)
@@ -27,46 +31,14 @@ void AttemptFailed(OpcDriver& drv)
     ScheduleAttempt(drv);
 }
 
-// No value, quality, timestamp or status from before the loss survives it, and nothing queued then is
-// sent: every channel is as after Init.
-void ResetChannels(OpcDriver& drv)
+// The connection's part of a successful attempt; the exchange's part (every channel as never exchanged)
+// follows, then FinishRecovery.
+void Reconnected(OpcDriver& drv)
 {
-    OrderedItem* item = nullptr;
-    for (bool more = drv.channels.First(&item); more; more = drv.channels.Next(item, &item)) {
-        Channel& channel = *static_cast<Channel*>(item);
-        channel.channelFlags = 0;
-        channel.nextRead = nullptr;
-        channel.nextWrite = nullptr;
-        ReleaseValue(channel.value);
-        channel.value = HostValue{TypeNone, {}};
-        for (std::uint32_t i = 0; i < channel.count; ++i) {
-            ReleaseValue(channel.elements[i]);
-            channel.elements[i] = HostValue{TypeNone, {}};
-        }
-        channel.quality = 0;
-        channel.timestamp = HostTimestamp{};
-        channel.readStatus = StatusFailed;
-        channel.writeStatus = StatusFailed;
-    }
-    drv.readHead = drv.readTail = drv.writeHead = drv.writeTail = nullptr;
-    drv.readCount = drv.writeCount = 0;
-    for (BatchState* state : {&drv.readBatch, &drv.writeBatch}) {
-        state->issuing = false;
-        state->completionHeld = false;
-        state->outstanding = 0;
-    }
-    drv.flags.fetch_and(~(ReadActive | ReadAgain | WriteActive | WriteAgain));
-}
-
-void Recovered(OpcDriver& drv)
-{
-    ResetChannels(drv);
     drv.shutdownSink.owner = &drv;
     drv.dataSink.owner = &drv;
     drv.supervision.state = LinkState::Connected;
     drv.supervision.attempts = 0;
-    ClearFlag(drv, ServerDown);
-    TraceRecovered(drv);
 }
 
 // Asynchronous mode, once the probe saw the server running: the connection is made in the host's
@@ -76,7 +48,7 @@ void ConnectAfterProbe(OpcDriver& drv)
 {
     bool fallBackToSync = false;
     if (ConnectRunningServer(drv) && CreateGroup(drv, true, fallBackToSync)) {
-        Recovered(drv);
+        Reconnected(drv);
         return;
     }
     ReleaseGroup(drv);
@@ -92,11 +64,13 @@ bool ReconnectEnabled(const OpcDriver& drv)
     return drv.reconnectMs != 0;
 }
 
-void LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr)
+bool LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr)
 {
-    if (!ReconnectEnabled(drv) || !drv.ready || drv.supervision.state != LinkState::Connected) return;
+    if (!ReconnectEnabled(drv) || !drv.ready || drv.supervision.state != LinkState::Connected) return false;
     TraceLoss(drv, cause, hr);
     SetFlag(drv, ServerDown);
+    // A shutdown notice of this connection, or a stray message of its number, finds nothing to do now.
+    drv.shutdownHandled = true;
     if (HasFlag(drv, ThreadMode)) {
         // An idle worker lets go itself and stays for the attempts; one inside a call is given up.
         // Neither is waited for.
@@ -114,14 +88,14 @@ void LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr)
         ReleaseGroup(drv);
         ReleaseServer(drv);
     }
-    EndOutstandingBatches(drv);
     drv.supervision.attempts = 0;
     ScheduleAttempt(drv);
+    return true;
 }
 
-void JudgeServerResult(OpcDriver& drv, HRESULT hr)
+bool JudgeServerResult(OpcDriver& drv, HRESULT hr)
 {
-    if (IsServerGone(hr)) LoseServer(drv, LossCause::ServerGone, hr);
+    return IsServerGone(hr) && LoseServer(drv, LossCause::ServerGone, hr);
 }
 
 bool GiveUpOnWorker(OpcDriver& drv, bool write)
@@ -139,10 +113,21 @@ bool WorkerGivenUp(const OpcDriver& drv)
     return drv.supervision.workerGivenUp;
 }
 
+bool ReconnectDue(const OpcDriver& drv)
+{
+    return drv.ready && drv.supervision.state == LinkState::Lost &&
+           Ticks64() >= drv.supervision.attemptDeadline;
+}
+
+bool AttemptAnswered(const OpcDriver& drv, WPARAM wParam)
+{
+    return drv.ready && drv.supervision.state == LinkState::Attempting &&
+           wParam == drv.supervision.attempts && drv.supervision.attemptResult.load() != kAttemptPending;
+}
+
 void OnReconnectTimer(OpcDriver& drv)
 {
-    if (drv.window != nullptr) KillTimer(drv.window, kReconnectTimerId);
-    if (drv.supervision.state != LinkState::Lost || !drv.ready) return;
+    StopWindowTimer(drv, kReconnectTimerId);
     ++drv.supervision.attempts;
     TraceAttempt(drv);
     drv.supervision.state = LinkState::Attempting;
@@ -151,24 +136,32 @@ void OnReconnectTimer(OpcDriver& drv)
     if (!started) AttemptFailed(drv);
 }
 
-void OnAttemptDone(OpcDriver& drv)
+bool OnAttemptDone(OpcDriver& drv)
 {
-    // A stray message finds no attempt, or one that has not answered yet.
-    std::uint32_t result = drv.supervision.attemptResult.load();
-    if (drv.supervision.state != LinkState::Attempting || !drv.ready || result == kAttemptPending) return;
-    bool succeeded = result != 0;
+    bool succeeded = drv.supervision.attemptResult.load() == 1;
     if (HasFlag(drv, ThreadMode)) {
         // The worker has released what it acquired and waits for the next attempt.
         if (succeeded) {
-            Recovered(drv);
+            Reconnected(drv);
         } else {
             AttemptFailed(drv);
         }
-        return;
+        return succeeded;
     }
-    if (succeeded) {
-        ConnectAfterProbe(drv);
-    } else {
+    if (!succeeded) {
         AttemptFailed(drv);
+        return false;
     }
+    // The host's own server calls: what COM's modal loop lets in meanwhile waits for their end.
+    EnterServerCall(drv);
+    ConnectAfterProbe(drv);
+    if (!LeaveServerCall(drv)) return false;
+    return drv.ready && drv.supervision.state == LinkState::Connected;
+}
+
+void FinishRecovery(OpcDriver& drv)
+{
+    drv.shutdownHandled = false;
+    ClearFlag(drv, ServerDown);
+    TraceRecovered(drv);
 }

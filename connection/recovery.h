@@ -17,10 +17,12 @@ struct OpcDriver;
 
 bool ReconnectEnabled(const OpcDriver& drv);
 // The instance lost its server: ignored without `reconnect`, before a successful Init and while it is
-// lost already. hr is the failed call's result (ServerGone) and is only traced.
-void LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr);
-// A server call returned hr: when it means the server or the connection is gone, the server is lost.
-void JudgeServerResult(OpcDriver& drv, HRESULT hr);
+// lost already. hr is the failed call's result (ServerGone) and is only traced. True when the instance
+// is lost now: the caller then ends the batches still outstanding (the exchange's part).
+bool LoseServer(OpcDriver& drv, LossCause cause, HRESULT hr);
+// A server call returned hr: when it means the server or the connection is gone, the server is lost
+// (true, as LoseServer).
+bool JudgeServerResult(OpcDriver& drv, HRESULT hr);
 // The batch limit expired in synchronous mode: false when the worker has answered meanwhile (its message
 // ends the batch). Otherwise the worker is given up (never touched again), both synchronous batches are
 // released, and without `reconnect` every later batch fails at once.
@@ -28,6 +30,16 @@ bool GiveUpOnWorker(OpcDriver& drv, bool write);
 // True once the worker was given up at the batch limit without `reconnect`.
 bool WorkerGivenUp(const OpcDriver& drv);
 
-// The window's reconnect timer and MsgAttemptDone.
+// The rows of recovery in the window's table (driver/message_table.cpp). The reconnect timer's guard:
+// the instance is lost and the attempt's deadline has passed (anyone can post a WM_TIMER).
+bool ReconnectDue(const OpcDriver& drv);
+// Starts the next attempt.
 void OnReconnectTimer(OpcDriver& drv);
-void OnAttemptDone(OpcDriver& drv);
+// MsgAttemptDone's guard: an attempt runs, its thread has answered, and wParam is its number.
+bool AttemptAnswered(const OpcDriver& drv, WPARAM wParam);
+// Judges the attempt: true when the instance is connected again; the caller then starts every channel as
+// never exchanged (the exchange's part) and calls FinishRecovery. False after a failed attempt (the next
+// one is scheduled) and when the record is gone (a DisposeDriver asked for during the connection).
+bool OnAttemptDone(OpcDriver& drv);
+// The instance is back: ServerDown is cleared, a shutdown notice counts again, and the recovery is traced.
+void FinishRecovery(OpcDriver& drv);

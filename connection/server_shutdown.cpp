@@ -8,19 +8,6 @@
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 
-namespace {
-
-// Ends a batch the server will never complete: it is no longer outstanding, a deferred one is dropped,
-// and the host hears of it through the window like of every finished batch.
-void EndOutstandingBatch(OpcDriver& drv, std::uint32_t activeFlag, std::uint32_t againFlag,
-                         std::uint32_t message)
-{
-    std::uint32_t before = drv.flags.fetch_and(~(activeFlag | againFlag));
-    if ((before & activeFlag) != 0) PostToWindow(drv, message);
-}
-
-} // namespace
-
 void LeaveApartment(OpcDriver& drv)
 {
     DisconnectSink(drv.shutdownSink);
@@ -66,20 +53,24 @@ void DropConnection(OpcDriver& drv)
     ReleaseSyncWriteBatch(drv);
 }
 
-void EndOutstandingBatches(OpcDriver& drv)
+bool ShutdownNoticeAwaited(const OpcDriver& drv)
 {
-    EndOutstandingBatch(drv, ReadActive, ReadAgain, MsgNotifyRead);
-    EndOutstandingBatch(drv, WriteActive, WriteAgain, MsgNotifyWrite);
+    return IsServerDown(drv) && !drv.shutdownHandled;
 }
 
 void OnServerShutdown(OpcDriver& drv)
 {
-    if (!IsServerDown(drv)) return;
+    if (!ShutdownNoticeAwaited(drv)) return;
+    drv.shutdownHandled = true;
     if (ReconnectEnabled(drv)) {
         // Lets the connection go without waiting for the worker, then tries again later.
         LoseServer(drv, LossCause::ShutdownNotice, S_OK);
         return;
     }
     DropConnection(drv);
-    EndOutstandingBatches(drv);
+}
+
+void RepostShutdownNotice(OpcDriver& drv)
+{
+    PostToWindow(drv, MsgServerShutdown, 0);
 }

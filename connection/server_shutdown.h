@@ -4,14 +4,15 @@
 
 struct OpcDriver;
 
-// The handling of MsgServerShutdown. Ignored unless ServerDown is set (a stray message changes nothing);
-// safe to repeat. Stops the worker, drops every interface pointer without releasing it, then posts the
-// host's notification once for each direction whose batch was outstanding, so that a host waiting for
-// it goes on to see StatusServerDown. With `reconnect` the instance is lost instead (connection/recovery.h).
+// The guard of MsgServerShutdown: the shutdown sink has set ServerDown and the notice has not been
+// handled yet. A stray message finds it false and changes nothing.
+bool ShutdownNoticeAwaited(const OpcDriver& drv);
+// The connection's part of MsgServerShutdown, once: stops the worker and drops every interface pointer
+// without releasing it (the batches outstanding are ended by the exchange's part). Does nothing unless
+// the notice is awaited. With `reconnect` the instance is lost instead (connection/recovery.h).
 void OnServerShutdown(OpcDriver& drv);
-// Ends the outstanding batch of each direction: no longer active, a deferred one dropped, the host
-// notified once per direction.
-void EndOutstandingBatches(OpcDriver& drv);
+// Posts the notice's message again, after it was held back inside one of the instance's server calls.
+void RepostShutdownNotice(OpcDriver& drv);
 // The part of OnServerShutdown that Done also needs when the notice's message was not handled yet:
 // everything but the notifications.
 void DropConnection(OpcDriver& drv);

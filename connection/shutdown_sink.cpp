@@ -36,8 +36,9 @@ HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self,
     // instance reacts any more.
     OpcDriver* owner = self->owner.load();
     if (owner != nullptr && NoticeCounts(*owner)) {
-        SetFlag(*owner, ServerDown);
-        PostToWindow(*owner, MsgServerShutdown);
+        // One message for the first notice; the guard of its row lets it through only with ServerDown set.
+        std::uint32_t before = owner->flags.fetch_or(ServerDown);
+        if ((before & ServerDown) == 0) PostToWindow(*owner, MsgServerShutdown, 0);
     }
     return S_OK;
 }

@@ -42,7 +42,7 @@ DWORD WINAPI ProbeMain(void* driver)
     OpcDriver& drv = *static_cast<OpcDriver*>(driver);
     drv.supervision.attemptResult.store(ServerRunning(drv) ? 1u : 0u);
     // After Done the window is gone and nothing is posted.
-    PostToWindow(drv, MsgAttemptDone);
+    PostToWindow(drv, MsgAttemptDone, drv.supervision.attempts);
     EndHoldingThread(drv, 0);
 }
 

@@ -20,7 +20,8 @@ enum class LossCause : std::uint32_t { ShutdownNotice, ServerGone, BatchLimit };
 
 struct Supervision {
     LinkState state = LinkState::Connected;
-    std::uint32_t attempts = 0; // attempts since the loss
+    std::uint32_t attempts = 0;        // attempts since the loss; the number of the running one
+    std::uint64_t attemptDeadline = 0; // Ticks64 from which the next attempt may start
     // Held only for short stores, never across a server call: serialises the worker's hand-back of a
     // batch and its last use of the record with the host giving up on it.
     SRWLOCK lock = SRWLOCK_INIT;

@@ -122,7 +122,7 @@ void Report(OpcDriver& drv, const WorkerOwn& own, bool forAttempt, bool connecte
         return;
     }
     drv.supervision.attemptResult.store(connected ? 1u : 0u);
-    PostToWindow(drv, MsgAttemptDone);
+    PostToWindow(drv, MsgAttemptDone, drv.supervision.attempts);
 }
 
 // After the service of batches ended for good.
@@ -335,9 +335,4 @@ bool WorkerOrphaned(const OpcDriver& drv)
 bool WorkerAlive(const OpcDriver& drv)
 {
     return drv.thread != nullptr && WaitForSingleObject(drv.thread, 0) == WAIT_TIMEOUT;
-}
-
-void AcquireSyncResults(const OpcDriver& drv)
-{
-    drv.syncResultsPublished.load(std::memory_order_acquire);
 }

@@ -4,23 +4,24 @@
 //
 // Hand-off contract with the read and write cycles (all of it without locks):
 // 1. The host's thread fills a batch only while its direction is not active (ReadActive/WriteActive):
-//    syncReadCount, syncReadHandles, syncReadChannels (its own blocks) with syncReadStates and
-//    syncReadErrors null; or syncWriteCount, syncWriteHandles, syncWriteChannels, syncWriteValues with
-//    syncWriteErrors null. It sets the direction's Active flag, then readEvent or writeEvent (SetEvent is
-//    the barrier that publishes the batch). A worker that has ended (WorkerAlive false) never answers:
-//    the batch then fails at once.
+//    syncReadNumber (the batch's number, never 0), syncReadCount, syncReadHandles, syncReadChannels (its
+//    own blocks) with syncReadStates and syncReadErrors null; or the same of the write batch with
+//    syncWriteValues and syncWriteErrors null. It sets the direction's Active flag, then readEvent or
+//    writeEvent (SetEvent is the barrier that publishes the batch). A worker that has ended (WorkerAlive
+//    false) never answers: the batch then fails at once.
 // 2. Between the event and the completion message the batch's fields belong to the worker. It calls
 //    IOPCSyncIO::Read (OPC_DS_DEVICE when updateRateMs is 86400000, else OPC_DS_CACHE) or ::Write,
 //    stores the HRESULT in syncReadResult/syncWriteResult and the returned arrays in
-//    syncReadStates/syncReadErrors or syncWriteErrors (null when the server returned none), makes an
-//    interlocked store and posts MsgSyncReadDone (1027) or MsgSyncWriteDone (1028), whatever the result.
-// 3. SyncReadComplete/SyncWriteComplete begin with AcquireSyncResults, the matching interlocked read;
-//    then the batch is the host's again, which judges it and releases it (ReleaseSyncReadBatch/
-//    ReleaseSyncWriteBatch). Nothing is posted once the instance's window is gone (after Done).
-// 4. The worker takes a batch's input arrays (handles, values) out of the record under the supervision
-//    lock and frees them itself after the call, and stores the results and posts under that lock: a
-//    host that gives up on it (ReplaceWorker) frees nothing the call still uses and receives nothing
-//    from it afterwards.
+//    syncReadStates/syncReadErrors or syncWriteErrors (null when the server returned none), stores the
+//    batch's number into syncReadAnswered/syncWriteAnswered (release) and posts MsgSyncReadDone (1027)
+//    or MsgSyncWriteDone (1028) with that number in wParam, whatever the result.
+// 3. The completion's guard takes the message only when its number is the outstanding batch's and the
+//    answered number (acquire) is the same: a stray or stale message while the worker still holds the
+//    batch is dropped. Then the batch is the host's again, which judges it and releases it
+//    (ReleaseSyncReadBatch/ReleaseSyncWriteBatch). Nothing is posted once the window is gone (after Done).
+// 4. The worker notes under the supervision lock that it took the batch for its call and that it
+//    answered it, and stores the results and posts under that lock: a host that gives up on it
+//    (ReplaceWorker) leaves it the inputs of a call it is inside, and receives nothing from it afterwards.
 // One wake-up serves a pending read before a pending write; a stop signalled together with them ends the
 // worker without serving them. At most one batch of each direction is outstanding.
 
@@ -80,5 +81,3 @@ bool WorkerOrphaned(const OpcDriver& drv);
 
 // True while the worker thread runs; a failed wait on its handle counts as ended.
 bool WorkerAlive(const OpcDriver& drv);
-// The host's side of the hand-back (contract step 3).
-void AcquireSyncResults(const OpcDriver& drv);

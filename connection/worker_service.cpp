@@ -1,5 +1,6 @@
 #include "connection/worker_service.h"
 
+#include <atomic>
 #include <cstddef>
 
 #include <windows.h>
@@ -46,13 +47,14 @@ bool TakeSignal(HANDLE event)
     return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
-// The results are in the record: the interlocked store publishes them before the host's thread can
-// receive the message that hands the batch back.
-void HandBack(OpcDriver& drv, int slot, std::uint32_t message)
+// The results are in the record: the release store of the batch's number publishes them before the
+// host's thread can receive the message that hands the batch back, and names the batch answered.
+void HandBack(OpcDriver& drv, int slot, std::uint32_t message, std::uint32_t number,
+              std::atomic<std::uint32_t>& answered)
 {
     ++drv.supervision.answered[slot];
-    drv.syncResultsPublished.fetch_add(1, std::memory_order_release);
-    PostToWindow(drv, message);
+    answered.store(number, std::memory_order_release);
+    PostToWindow(drv, message, number);
 }
 
 void FreeReadResults(std::uint32_t count, OPCITEMSTATE* states, HRESULT* errors)
@@ -78,6 +80,7 @@ void FreeWriteValues(std::uint32_t count, VARIANT* values)
 // it frees them when the call returns. A worker told to let go of a lost server takes no batch.
 Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
 {
+    std::uint32_t number = 0;
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     {
@@ -85,6 +88,7 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
         if (WorkerReplaced(drv, own)) return Served::Replaced;
         if (drv.supervision.letGo) return Served::Lost;
         ++drv.supervision.taken[kReadSlot];
+        number = drv.syncReadNumber;
         count = drv.syncReadCount;
         handles = drv.syncReadHandles;
     }
@@ -109,12 +113,13 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
     drv.syncReadResult = hr;
     drv.syncReadStates = states;
     drv.syncReadErrors = errors;
-    HandBack(drv, kReadSlot, MsgSyncReadDone);
+    HandBack(drv, kReadSlot, MsgSyncReadDone, number, drv.syncReadAnswered);
     return Served::Answered;
 }
 
 Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
 {
+    std::uint32_t number = 0;
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     VARIANT* values = nullptr;
@@ -123,6 +128,7 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
         if (WorkerReplaced(drv, own)) return Served::Replaced;
         if (drv.supervision.letGo) return Served::Lost;
         ++drv.supervision.taken[kWriteSlot];
+        number = drv.syncWriteNumber;
         count = drv.syncWriteCount;
         handles = drv.syncWriteHandles;
         values = drv.syncWriteValues;
@@ -140,7 +146,7 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     }
     drv.syncWriteResult = hr;
     drv.syncWriteErrors = errors;
-    HandBack(drv, kWriteSlot, MsgSyncWriteDone);
+    HandBack(drv, kWriteSlot, MsgSyncWriteDone, number, drv.syncWriteAnswered);
     return Served::Answered;
 }
 

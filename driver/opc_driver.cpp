@@ -3,6 +3,7 @@
 #include <new>
 
 #include "connection/lifecycle.h"
+#include "driver/message_table.h"
 #include "hostrt/core.h"
 
 OpcDriver* MakeDriverRecord()
@@ -12,16 +13,20 @@ OpcDriver* MakeDriverRecord()
     OpcDriver* drv = new (block) OpcDriver;
     drv->shutdownSink.owner = drv;
     drv->dataSink.owner = drv;
+    drv->messages = &kMessageTable;
     return drv;
 }
 
 void FreeDriverRecord(OpcDriver*& drv)
 {
     if (drv == nullptr) return;
-    // A host that disposes of an instance without Done would otherwise leave its window, its worker and
-    // its COM references behind.
-    Done(*drv);
-    ReleaseDriverRecord(drv);
+    OpcDriver* record = drv;
+    drv = nullptr;
+    // Done first (a host that disposes of an instance without Done would otherwise leave its window, its
+    // worker and its COM references behind); its end frees the record, at once or, inside one of the
+    // instance's own server calls (host code run by COM's modal loop), at the outermost call's return.
+    record->disposeAsked = true;
+    Done(*record);
 }
 
 void HoldDriverRecord(OpcDriver& drv)

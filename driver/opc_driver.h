@@ -22,6 +22,7 @@ struct IConnectionPointContainer;
 struct IConnectionPoint;
 struct tagOPCITEMSTATE;
 struct tagVARIANT;
+struct MessageTable;
 
 static_assert(sizeof(void*) == 4, "this DLL is 32-bit only");
 
@@ -108,22 +109,55 @@ struct OpcDriver {
     std::atomic<std::uint32_t> holders{1};
     // Which thread closes the worker's events, decided once by compare-and-swap (connection/worker.cpp).
     std::atomic<std::uint32_t> workerLink{0};
-    // Bumped by the worker after it stored a batch's results, before it posts the completion; the
-    // completion's first read of it makes those results visible to the host's thread.
-    std::atomic<std::uint32_t> syncResultsPublished{0};
+    // The number of the batch handed to the worker, per direction: written by the host's thread before
+    // the event, read by the worker.
+    std::uint32_t syncReadNumber = 0;
+    std::uint32_t syncWriteNumber = 0;
+    // The number of the batch the worker has answered, stored (release) by the worker after the results
+    // and before its completion message; the completion's guard compares it (acquire) with the number
+    // in the message, so only a real answer to the batch outstanding hands the batch back.
+    std::atomic<std::uint32_t> syncReadAnswered{0};
+    std::atomic<std::uint32_t> syncWriteAnswered{0};
+    // The rows of the instance's window (driver/message_table.cpp), set by MakeDriverRecord.
+    const MessageTable* messages = nullptr;
+    // Host's thread only. The depth of the instance's own server calls in progress (COM's modal loop
+    // may dispatch messages and run host code inside them); the rows held back meanwhile, one bit per
+    // row; and a Done or DisposeDriver asked for, carried out when the outermost call has returned
+    // (connection/server_call.cpp).
+    std::uint32_t serverCallDepth = 0;
+    std::uint32_t deferredRoutes = 0;
+    bool doneAsked = false;
+    bool disposeAsked = false;
+    // Host's thread only: the shutdown notice's message has been handled (it is handled once).
+    bool shutdownHandled = false;
+    // Host's thread only: Init has run on this instance; a second one is refused.
+    bool initCalled = false;
     Supervision supervision;
 };
 
-inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit) { return (drv.flags.load() & bit) != 0; }
-inline void SetFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_or(bit); }
-inline void ClearFlag(OpcDriver& drv, std::uint32_t bit) { drv.flags.fetch_and(~bit); }
-inline bool IsServerDown(const OpcDriver& drv) { return static_cast<std::int32_t>(drv.flags.load()) < 0; }
+inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit)
+{
+    return (drv.flags.load() & bit) != 0;
+}
+inline void SetFlag(OpcDriver& drv, std::uint32_t bit)
+{
+    drv.flags.fetch_or(bit);
+}
+inline void ClearFlag(OpcDriver& drv, std::uint32_t bit)
+{
+    drv.flags.fetch_and(~bit);
+}
+inline bool IsServerDown(const OpcDriver& drv)
+{
+    return static_cast<std::int32_t>(drv.flags.load()) < 0;
+}
 
 // Allocates a record from the core allocator and constructs it with every default; null when memory
 // runs out.
 OpcDriver* MakeDriverRecord();
-// Runs Done (a no-op when it ran already), then lets go of the host's hold on the record; drv becomes
-// null. The block is freed now, or by a worker that still runs when it ends.
+// Runs Done (safe when it ran already), then lets go of the host's hold on the record; drv becomes null.
+// Inside one of the instance's own server calls both happen when the outermost call has returned. The
+// block is freed then, or by a worker that still runs when it ends.
 void FreeDriverRecord(OpcDriver*& drv);
 // A worker's hold on the record, taken before the thread starts and given back as its last act; the
 // last holder clears what is left (channel table, synchronous batches) and frees the block.

@@ -1,9 +1,12 @@
 #include "exchange/batch.h"
 
+#include <initializer_list>
+
 #include <objbase.h>
 
 #include "connection/message_window.h"
 #include "connection/recovery.h"
+#include "connection/server_call.h"
 #include "connection/worker.h"
 #include "exchange/batch_timeout.h"
 #include "hostrt/core.h"
@@ -34,6 +37,28 @@ void FailLeftovers(OpcDriver& drv, const BatchKind& kind)
         more = drv.channels.Next(item, &item);
     }
     StateOf(drv, kind).outstanding = 0;
+}
+
+std::uint32_t NextNumber(std::uint32_t number)
+{
+    return number + 1 == 0 ? 1 : number + 1;
+}
+
+void PostNotification(OpcDriver& drv, const BatchKind& kind)
+{
+    BatchState& state = StateOf(drv, kind);
+    std::uint32_t number = state.notesPosted + 1;
+    // Counted only once posted: a number that never arrives would hold back every later one.
+    if (PostToWindow(drv, kind.notifyMessage, number)) state.notesPosted = number;
+}
+
+// A batch fired while this one was outstanding goes out now, through the window.
+void OfferDeferredBatch(OpcDriver& drv, const BatchKind& kind)
+{
+    if (!HasFlag(drv, kind.againFlag)) return;
+    ClearFlag(drv, kind.againFlag);
+    BatchState& state = StateOf(drv, kind);
+    if (PostToWindow(drv, kind.issueMessage, state.transactionId)) state.issuePosted = state.transactionId;
 }
 
 } // namespace
@@ -93,17 +118,14 @@ Channel** TakeBatch(OpcDriver& drv, const BatchKind& kind, std::uint32_t& count)
     drv.*kind.tail = nullptr;
     drv.*kind.count = 0;
     BatchState& state = StateOf(drv, kind);
+    state.transactionId = NextNumber(state.transactionId);
+    state.issuePosted = 0;
     state.outstanding = count;
     state.issuing = true;
     state.completionHeld = false;
     SetFlag(drv, kind.activeFlag);
+    EnterServerCall(drv);
     return batch;
-}
-
-std::uint32_t NextTransactionId(BatchState& state)
-{
-    if (++state.transactionId == 0) state.transactionId = 1;
-    return state.transactionId;
 }
 
 HRESULT HandOffToWorker(OpcDriver& drv, Channel* const* batch, std::uint32_t count, std::uint32_t*& numbers,
@@ -141,17 +163,17 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
         state.completionHeld = false;
         state.outstanding = 0;
         ClearFlag(drv, kind.activeFlag);
-        if (WorkerGivenUp(drv)) PostToWindow(drv, kind.notifyMessage);
-        JudgeServerResult(drv, hr);
-        return;
-    }
-    if (state.completionHeld) {
+        if (WorkerGivenUp(drv)) PostNotification(drv, kind);
+        OfferDeferredBatch(drv, kind);
+    } else if (state.completionHeld) {
         state.completionHeld = false;
         EndBatch(drv, kind);
     } else {
         // Neither a completion nor the worker's answer can be relied on to come.
         StartBatchTimeout(drv, kind);
     }
+    if (!accepted && JudgeServerResult(drv, hr)) EndBatchesOfLostServer(drv);
+    LeaveServerCall(drv);
 }
 
 bool AcceptsCompletion(const OpcDriver& drv, const BatchKind& kind, DWORD transactionId)
@@ -189,18 +211,93 @@ void EndBatch(OpcDriver& drv, const BatchKind& kind)
     ClearFlag(drv, kind.activeFlag);
     // The notification goes first, so the host hears of this batch before a deferred one is issued; both
     // are delivered by the window procedure, never inside the server's incoming call.
-    PostToWindow(drv, kind.notifyMessage);
-    if (HasFlag(drv, kind.againFlag)) {
-        ClearFlag(drv, kind.againFlag);
-        PostToWindow(drv, kind.issueMessage);
+    PostNotification(drv, kind);
+    OfferDeferredBatch(drv, kind);
+}
+
+void EndBatchesOfLostServer(OpcDriver& drv)
+{
+    for (const BatchKind* kind : {&kReadBatch, &kWriteBatch}) {
+        std::uint32_t before = drv.flags.fetch_and(~(kind->activeFlag | kind->againFlag));
+        StateOf(drv, *kind).issuePosted = 0;
+        StopBatchTimeout(drv, *kind);
+        if ((before & kind->activeFlag) != 0) PostNotification(drv, *kind);
     }
 }
 
-void DeliverNotification(const OpcDriver& drv, const BatchKind& kind)
+void ResetExchange(OpcDriver& drv)
 {
+    OrderedItem* item = nullptr;
+    for (bool more = drv.channels.First(&item); more; more = drv.channels.Next(item, &item)) {
+        Channel& channel = *static_cast<Channel*>(item);
+        channel.channelFlags = 0;
+        channel.nextRead = nullptr;
+        channel.nextWrite = nullptr;
+        ReleaseValue(channel.value);
+        channel.value = HostValue{TypeNone, {}};
+        for (std::uint32_t i = 0; i < channel.count; ++i) {
+            ReleaseValue(channel.elements[i]);
+            channel.elements[i] = HostValue{TypeNone, {}};
+        }
+        channel.quality = 0;
+        channel.timestamp = HostTimestamp{};
+        channel.readStatus = StatusFailed;
+        channel.writeStatus = StatusFailed;
+    }
+    for (const BatchKind* kind : {&kReadBatch, &kWriteBatch}) {
+        drv.*kind->head = nullptr;
+        drv.*kind->tail = nullptr;
+        drv.*kind->count = 0;
+        BatchState& state = StateOf(drv, *kind);
+        // The numbers of batches and notifications go on: a late message of before the loss stays stale.
+        state.issuing = false;
+        state.completionHeld = false;
+        state.outstanding = 0;
+        state.issuePosted = 0;
+        StopBatchTimeout(drv, *kind);
+        ClearFlag(drv, kind->activeFlag | kind->againFlag);
+    }
+}
+
+bool IssueAwaited(const OpcDriver& drv, const BatchKind& kind, WPARAM wParam)
+{
+    std::uint32_t posted = (drv.*kind.state).issuePosted;
+    return posted != 0 && wParam == posted;
+}
+
+void IssueDeferredBatch(OpcDriver& drv, const BatchKind& kind)
+{
+    StateOf(drv, kind).issuePosted = 0;
+    kind.fire(drv);
+}
+
+bool SyncAnswerAwaited(const OpcDriver& drv, const BatchKind& kind, WPARAM wParam)
+{
+    if (IsServerDown(drv) || !HasFlag(drv, ThreadMode) || !HasFlag(drv, kind.activeFlag)) return false;
+    if (drv.*kind.syncChannels == nullptr || wParam != (drv.*kind.state).transactionId) return false;
+    // The acquire pairs with the worker's release: its results are visible once the numbers match.
+    return (drv.*kind.syncAnswered).load(std::memory_order_acquire) == wParam;
+}
+
+bool NotificationAwaited(const OpcDriver& drv, const BatchKind& kind, WPARAM wParam)
+{
+    const BatchState& state = drv.*kind.state;
+    return state.notesDelivered != state.notesPosted && wParam == state.notesDelivered + 1;
+}
+
+void DeliverNotification(OpcDriver& drv, const BatchKind& kind, WPARAM wParam)
+{
+    StateOf(drv, kind).notesDelivered = static_cast<std::uint32_t>(wParam);
     auto notify = drv.notify;
     std::uint32_t userData = drv.userData;
     if (notify != nullptr) notify(userData, kind.notifyKind, 0);
+}
+
+void RepostNotifications(OpcDriver& drv, const BatchKind& kind)
+{
+    const BatchState& state = StateOf(drv, kind);
+    for (std::uint32_t number = state.notesDelivered; number != state.notesPosted;)
+        PostToWindow(drv, kind.notifyMessage, ++number);
 }
 
 bool Finalized(OpcDriver& drv, const BatchKind& kind, std::uint32_t number, std::uint32_t* status)

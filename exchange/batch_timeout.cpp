@@ -1,43 +1,55 @@
 #include "exchange/batch_timeout.h"
 
+#include "connection/message_window.h"
 #include "connection/recovery.h"
 #include "exchange/batch.h"
 #include "exchange/read_cycle.h"
 #include "exchange/write_cycle.h"
+#include "hostrt/core.h"
 
 namespace {
 
-// A direction's timer is named by its issue message: distinct, non-zero, and readable in a trace.
-UINT_PTR TimerId(const BatchKind& kind)
-{
-    return kind.issueMessage;
-}
+// The window timer runs this much past the deadline, so that its expiry finds the deadline passed even
+// when the tick count lags the timer's own clock.
+constexpr std::uint32_t kTimerSlackMs = 100;
 
 } // namespace
 
 void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind)
 {
-    if (drv.window != nullptr) SetTimer(drv.window, TimerId(kind), drv.batchTimeoutMs, nullptr);
+    BatchState& state = drv.*kind.state;
+    state.timerArmed = true;
+    state.timerDeadline = Ticks64() + drv.batchTimeoutMs;
+    StartWindowTimer(drv, kind.timerId, drv.batchTimeoutMs + kTimerSlackMs);
 }
 
 void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind)
 {
-    if (drv.window != nullptr) KillTimer(drv.window, TimerId(kind));
+    (drv.*kind.state).timerArmed = false;
+    StopWindowTimer(drv, kind.timerId);
 }
 
-void OnBatchTimeout(OpcDriver& drv, UINT_PTR timerId)
+bool BatchTimeoutDue(const OpcDriver& drv, const BatchKind& kind)
 {
-    const BatchKind& kind = timerId == TimerId(kWriteBatch) ? kWriteBatch : kReadBatch;
-    if (timerId != TimerId(kind)) return;
-    StopBatchTimeout(drv, kind);
+    const BatchState& state = drv.*kind.state;
     // A shutdown notice has ended the batch already; an issue still judging its call owns the batch.
-    if (IsServerDown(drv) || !HasFlag(drv, kind.activeFlag) || (drv.*kind.state).issuing) return;
+    if (!state.timerArmed || IsServerDown(drv) || !HasFlag(drv, kind.activeFlag) || state.issuing)
+        return false;
+    return Ticks64() >= state.timerDeadline;
+}
+
+void OnBatchTimeout(OpcDriver& drv, const BatchKind& kind)
+{
     if (HasFlag(drv, ThreadMode)) {
-        // The worker is held in its call: it is given up, and with it the other direction's batch.
-        if (!GiveUpOnWorker(drv, &kind == &kWriteBatch)) return;
+        // The worker is held in its call: it is given up, and with it the other direction's batch. A
+        // worker that has answered meanwhile ends the batch with its message.
+        if (!GiveUpOnWorker(drv, &kind == &kWriteBatch)) {
+            StopBatchTimeout(drv, kind);
+            return;
+        }
         const BatchKind& other = &kind == &kWriteBatch ? kReadBatch : kWriteBatch;
         if (HasFlag(drv, other.activeFlag) && !(drv.*other.state).issuing) EndBatch(drv, other);
     }
     EndBatch(drv, kind);
-    LoseServer(drv, LossCause::BatchLimit, S_OK);
+    if (LoseServer(drv, LossCause::BatchLimit, S_OK)) EndBatchesOfLostServer(drv);
 }

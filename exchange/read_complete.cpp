@@ -8,7 +8,6 @@
 #include "convert/quality_level.h"
 #include "convert/variant_to_value.h"
 #include "connection/recovery.h"
-#include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/item_complete.h"
@@ -76,9 +75,7 @@ HRESULT OnReadComplete(OpcDriver& drv, DWORD transactionId, DWORD, HRESULT, HRES
 
 void SyncReadComplete(OpcDriver& drv)
 {
-    // Only the answer to a batch handed to the worker counts; a stray message finds no batch.
-    if (IsServerDown(drv) || !HasFlag(drv, ReadActive) || drv.syncReadChannels == nullptr) return;
-    AcquireSyncResults(drv);
+    // Reached only through the guard of its row (SyncAnswerAwaited): the worker has answered this batch.
     HRESULT result = drv.syncReadResult;
     bool answered = result >= 0 && drv.syncReadStates != nullptr && drv.syncReadErrors != nullptr;
     HRESULT master = answered || result < 0 ? result : E_FAIL;
@@ -96,10 +93,5 @@ void SyncReadComplete(OpcDriver& drv)
     }
     ReleaseSyncReadBatch(drv);
     CompleteBatch(drv, kReadBatch);
-    JudgeServerResult(drv, result);
-}
-
-void DeliverReadNotification(OpcDriver& drv)
-{
-    DeliverNotification(drv, kReadBatch);
+    if (JudgeServerResult(drv, result)) EndBatchesOfLostServer(drv);
 }

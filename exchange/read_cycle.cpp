@@ -25,13 +25,14 @@ HRESULT IssueAsyncRead(OpcDriver& drv, std::uint32_t count, std::uint32_t* handl
 {
     TraceLine(drv, nullptr, MakeTraceText(kTraceRead));
     DWORD cancelId = 0;
-    return drv.asyncIo->Read(count, reinterpret_cast<OPCHANDLE*>(handles), NextTransactionId(drv.readBatch),
+    return drv.asyncIo->Read(count, reinterpret_cast<OPCHANDLE*>(handles), drv.readBatch.transactionId,
                              &cancelId, errors);
 }
 
 // The worker reads syncReadHandles and answers with MsgSyncReadDone; the arrays are its until then.
 HRESULT HandOffRead(OpcDriver& drv, Channel* const* batch, std::uint32_t count, std::uint32_t*& handles)
 {
+    drv.syncReadNumber = drv.readBatch.transactionId;
     drv.syncReadCount = count;
     drv.syncReadHandles = handles;
     handles = nullptr;
@@ -54,9 +55,14 @@ extern const BatchKind kReadBatch = {
     &OpcDriver::readTail,
     &OpcDriver::readCount,
     &OpcDriver::readBatch,
+    &OpcDriver::syncReadNumber,
+    &OpcDriver::syncReadAnswered,
+    &OpcDriver::syncReadChannels,
+    InputRequestCompleted,
     MsgIssueRead,
     MsgNotifyRead,
     0,
+    MsgIssueRead, // the limit's timer is named by the issue message: distinct, non-zero, readable
     MakeTraceText(kTraceRejected),
     MakeTraceText(kTraceFailed),
     MakeTraceText(kTraceItemFailed),

@@ -24,6 +24,3 @@ HRESULT OnReadComplete(OpcDriver& drv, DWORD transactionId, DWORD groupHandle, H
                        HRESULT masterError, DWORD count, const DWORD* clientHandles, VARIANT* values,
                        const WORD* qualities, const FILETIME* timestamps, const HRESULT* errors);
 void SyncReadComplete(OpcDriver& drv);
-// The host's notification of a finished read batch, called from the window procedure (a posted
-// message) so that the host never runs inside the server's incoming call.
-void DeliverReadNotification(OpcDriver& drv);

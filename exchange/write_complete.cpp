@@ -4,7 +4,6 @@
 #include "exchange/write_cycle.h"
 
 #include "connection/recovery.h"
-#include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/item_complete.h"
@@ -43,9 +42,7 @@ HRESULT OnWriteComplete(OpcDriver& drv, DWORD transactionId, DWORD, HRESULT mast
 
 void SyncWriteComplete(OpcDriver& drv)
 {
-    // Only the answer to a batch handed to the worker counts; a stray message finds no batch.
-    if (IsServerDown(drv) || !HasFlag(drv, WriteActive) || drv.syncWriteChannels == nullptr) return;
-    AcquireSyncResults(drv);
+    // Reached only through the guard of its row (SyncAnswerAwaited): the worker has answered this batch.
     HRESULT result = drv.syncWriteResult;
     bool answered = result >= 0 && drv.syncWriteErrors != nullptr;
     HRESULT master = answered || result < 0 ? result : E_FAIL;
@@ -54,10 +51,5 @@ void SyncWriteComplete(OpcDriver& drv)
     }
     ReleaseSyncWriteBatch(drv);
     CompleteBatch(drv, kWriteBatch);
-    JudgeServerResult(drv, result);
-}
-
-void DeliverWriteNotification(OpcDriver& drv)
-{
-    DeliverNotification(drv, kWriteBatch);
+    if (JudgeServerResult(drv, result)) EndBatchesOfLostServer(drv);
 }

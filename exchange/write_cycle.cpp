@@ -46,7 +46,7 @@ HRESULT IssueAsyncWrite(OpcDriver& drv, std::uint32_t count, std::uint32_t*& han
     TraceLine(drv, nullptr, MakeTraceText(kTraceWrite));
     DWORD cancelId = 0;
     HRESULT hr = drv.asyncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values,
-                                    NextTransactionId(drv.writeBatch), &cancelId, errors);
+                                    drv.writeBatch.transactionId, &cancelId, errors);
     FreeBlock(handles);
     ReleaseWriteValues(values, count);
     return hr;
@@ -56,6 +56,7 @@ HRESULT IssueAsyncWrite(OpcDriver& drv, std::uint32_t count, std::uint32_t*& han
 HRESULT HandOffWrite(OpcDriver& drv, Channel* const* batch, std::uint32_t count, std::uint32_t*& handles,
                      VARIANT*& values)
 {
+    drv.syncWriteNumber = drv.writeBatch.transactionId;
     drv.syncWriteCount = count;
     drv.syncWriteHandles = handles;
     drv.syncWriteValues = values;
@@ -80,9 +81,14 @@ extern const BatchKind kWriteBatch = {
     &OpcDriver::writeTail,
     &OpcDriver::writeCount,
     &OpcDriver::writeBatch,
+    &OpcDriver::syncWriteNumber,
+    &OpcDriver::syncWriteAnswered,
+    &OpcDriver::syncWriteChannels,
+    OutputRequestCompleted,
     MsgIssueWrite,
     MsgNotifyWrite,
     1,
+    MsgIssueWrite, // the limit's timer is named by the issue message: distinct, non-zero, readable
     MakeTraceText(kTraceRejected),
     MakeTraceText(kTraceFailed),
     MakeTraceText(kTraceItemFailed),

@@ -19,6 +19,3 @@ bool OutputFinalized(OpcDriver& drv, std::uint32_t channel, std::uint32_t* statu
 HRESULT OnWriteComplete(OpcDriver& drv, DWORD transactionId, DWORD groupHandle, HRESULT masterError,
                         DWORD count, const DWORD* clientHandles, const HRESULT* errors);
 void SyncWriteComplete(OpcDriver& drv);
-// The host's notification of a finished write batch, called from the window procedure (a posted
-// message) so that the host never runs inside the server's incoming call.
-void DeliverWriteNotification(OpcDriver& drv);

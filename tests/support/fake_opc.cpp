@@ -60,6 +60,7 @@ HRESULT STDMETHODCALLTYPE FakeConnectionPoint::Unadvise(DWORD cookie)
 {
     ++unadviseCalls;
     unadvisedCookie = cookie;
+    if (duringUnadvise) duringUnadvise();
     IUnknown* released = nullptr;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -101,7 +102,7 @@ HRESULT STDMETHODCALLTYPE FakeGroup::QueryInterface(REFIID iid, void** out)
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOPCItemMgt))
         object = static_cast<IOPCItemMgt*>(this);
     if (IsEqualIID(iid, IID_IOPCSyncIO) && offerSyncIo) object = static_cast<IOPCSyncIO*>(this);
-    if (IsEqualIID(iid, IID_IOPCAsyncIO2) && offerAsyncIo) object = static_cast<IOPCAsyncIO2*>(this);
+    if (IsEqualIID(iid, IID_IOPCAsyncIO2) && offerAsyncIo) object = static_cast<IOPCAsyncIO2*>(&asyncIo);
     if (IsEqualIID(iid, IID_IConnectionPointContainer) && offerPoints)
         object = static_cast<IConnectionPointContainer*>(this);
     return Answer(out, object);
@@ -210,31 +211,6 @@ HRESULT STDMETHODCALLTYPE FakeGroup::Write(DWORD count, OPCHANDLE* handles, VARI
     for (DWORD i = 0; i < count; ++i)
         (*errors)[i] = S_OK;
     return writeResult;
-}
-
-HRESULT STDMETHODCALLTYPE FakeGroup::Read(DWORD, OPCHANDLE*, DWORD, DWORD*, HRESULT**)
-{
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE FakeGroup::Write(DWORD, OPCHANDLE*, VARIANT*, DWORD, DWORD*, HRESULT**)
-{
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE FakeGroup::Refresh2(OPCDATASOURCE, DWORD, DWORD*)
-{
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE FakeGroup::Cancel2(DWORD)
-{
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE FakeGroup::SetEnable(BOOL)
-{
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE FakeGroup::GetEnable(BOOL*)
-{
-    return E_NOTIMPL;
 }
 
 HRESULT STDMETHODCALLTYPE FakeGroup::EnumConnectionPoints(IEnumConnectionPoints**)

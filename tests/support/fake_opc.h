@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fake_opc_async_io.h"
+
 // A connection point that keeps the advised sink (with a reference, as a real one does) until Unadvise.
 class FakeConnectionPoint : public IConnectionPoint {
 public:
@@ -42,6 +44,8 @@ public:
 
     IID interfaceId;
     HRESULT adviseResult = S_OK;
+    // Runs at the start of Unadvise, in the caller's thread: what COM's modal loop may run there.
+    std::function<void()> duringUnadvise;
     std::atomic<long> refs{0};
     std::atomic<int> adviseCalls{0};
     std::atomic<int> unadviseCalls{0};
@@ -70,12 +74,9 @@ struct SyncCall {
     std::vector<OPCHANDLE> handles;
 };
 
-// A group: IOPCItemMgt, IOPCSyncIO, IOPCAsyncIO2 (not implemented beyond its presence) and its
-// IConnectionPointContainer, each of which can be withheld.
-class FakeGroup : public IOPCItemMgt,
-                  public IOPCSyncIO,
-                  public IOPCAsyncIO2,
-                  public IConnectionPointContainer {
+// A group: IOPCItemMgt, IOPCSyncIO, IOPCAsyncIO2 (the one asynchronous fake, sharing the group's
+// identity and reference count) and its IConnectionPointContainer, each of which can be withheld.
+class FakeGroup : public IOPCItemMgt, public IOPCSyncIO, public IConnectionPointContainer {
 public:
     // Item i gets the server handle kFirstServerHandle + i.
     static constexpr OPCHANDLE kFirstServerHandle = 100;
@@ -97,13 +98,6 @@ public:
                                    OPCITEMSTATE** states, HRESULT** errors) override;
     HRESULT STDMETHODCALLTYPE Write(DWORD count, OPCHANDLE* handles, VARIANT* values,
                                     HRESULT** errors) override;
-
-    HRESULT STDMETHODCALLTYPE Read(DWORD, OPCHANDLE*, DWORD, DWORD*, HRESULT**) override;
-    HRESULT STDMETHODCALLTYPE Write(DWORD, OPCHANDLE*, VARIANT*, DWORD, DWORD*, HRESULT**) override;
-    HRESULT STDMETHODCALLTYPE Refresh2(OPCDATASOURCE, DWORD, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE Cancel2(DWORD) override;
-    HRESULT STDMETHODCALLTYPE SetEnable(BOOL) override;
-    HRESULT STDMETHODCALLTYPE GetEnable(BOOL*) override;
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
@@ -129,6 +123,7 @@ public:
     std::atomic<int> callsEntered{0};
 
     FakeConnectionPoint dataPoint{IID_IOPCDataCallback};
+    FakeAsyncIo asyncIo{static_cast<IOPCItemMgt*>(this)};
     std::atomic<long> refs{0};
 
 private:

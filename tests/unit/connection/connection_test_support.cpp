@@ -36,16 +36,19 @@ void DriverRecordTest::AddTestChannel(std::uint32_t first, std::uint32_t count)
     ASSERT_TRUE(AddChannel(drv->channels, first, count, itemId.c_str()));
 }
 
-bool TakePosted(HWND window, std::uint32_t message)
+bool TakePosted(HWND window, std::uint32_t message, WPARAM* wParam)
 {
     MSG msg;
-    return PeekMessageW(&msg, window, message, message, PM_REMOVE) != FALSE;
+    if (PeekMessageW(&msg, window, message, message, PM_REMOVE) == FALSE) return false;
+    if (wParam != nullptr) *wParam = msg.wParam;
+    return true;
 }
 
-::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs)
+::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs,
+                                         WPARAM* wParam)
 {
     ULONGLONG start = GetTickCount64();
-    while (!TakePosted(window, message)) {
+    while (!TakePosted(window, message, wParam)) {
         if (GetTickCount64() - start >= timeoutMs)
             return ::testing::AssertionFailure()
                    << "message " << message << " not posted within " << timeoutMs << " ms";

@@ -23,8 +23,9 @@ protected:
     OpcDriver* drv = nullptr;
 };
 
-// True (and removed from the queue) when message is waiting for window.
-bool TakePosted(HWND window, std::uint32_t message);
+// True (and removed from the queue, its wParam in *wParam when given) when message is waiting for window.
+bool TakePosted(HWND window, std::uint32_t message, WPARAM* wParam = nullptr);
 // Takes message from the queue of window as soon as it arrives, dispatching nothing (so no handler of
 // the exchange runs); fails after timeoutMs.
-::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs);
+::testing::AssertionResult WaitForPosted(HWND window, std::uint32_t message, std::uint32_t timeoutMs,
+                                         WPARAM* wParam = nullptr);

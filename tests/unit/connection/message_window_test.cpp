@@ -30,7 +30,7 @@ protected:
         drv->serverPoints = &server;
         drv->shutdownPoint = &server.shutdownPoint;
         drv->itemMgt = &server.group;
-        drv->asyncIo = &server.group;
+        drv->asyncIo = &server.group.asyncIo;
         drv->groupPoints = &server.group;
         drv->dataPoint = &server.group.dataPoint;
         SetFlag(*drv, ShutdownAdvised | DataAdvised);
@@ -86,7 +86,7 @@ TEST_F(MessageWindow, DestroyTakesTheWindowAndIsSafeToRepeat)
     EXPECT_EQ(drv->window, nullptr);
     EXPECT_FALSE(IsWindow(window));
     DestroyDriverWindow(*drv);
-    EXPECT_FALSE(PostToWindow(*drv, MsgIssueRead)) << "nothing is posted once the window is gone";
+    EXPECT_FALSE(PostToWindow(*drv, MsgIssueRead, 0)) << "nothing is posted once the window is gone";
 }
 
 TEST_F(MessageWindow, AStrayShutdownMessageChangesNothing)
@@ -123,19 +123,24 @@ TEST_F(MessageWindow, ShutdownInAsynchronousModeDropsEveryPointerAndEndsTheHosts
 TEST_F(MessageWindow, ShutdownNotifiesOncePerOutstandingDirection)
 {
     SetFlag(*drv, ServerDown | ReadActive | ReadAgain | WriteActive);
-    OnServerShutdown(*drv);
+    SendMessageA(drv->window, MsgServerShutdown, 0, 0);
     EXPECT_FALSE(HasFlag(*drv, ReadActive | ReadAgain | WriteActive | WriteAgain));
-    EXPECT_TRUE(TakePosted(drv->window, MsgNotifyRead));
+    WPARAM number = 0;
+    EXPECT_TRUE(TakePosted(drv->window, MsgNotifyRead, &number));
+    EXPECT_EQ(number, 1u) << "the direction's first notification";
     EXPECT_TRUE(TakePosted(drv->window, MsgNotifyWrite));
-    OnServerShutdown(*drv);
-    EXPECT_FALSE(TakePosted(drv->window, MsgNotifyRead)) << "a second notice is harmless";
+    EXPECT_FALSE(TakePosted(drv->window, MsgIssueRead)) << "the deferred batch is dropped";
+    SetFlag(*drv, ReadActive);
+    SendMessageA(drv->window, MsgServerShutdown, 0, 0);
+    EXPECT_FALSE(TakePosted(drv->window, MsgNotifyRead)) << "the notice is handled once";
     EXPECT_FALSE(TakePosted(drv->window, MsgNotifyWrite));
+    ClearFlag(*drv, ReadActive);
 }
 
 TEST_F(MessageWindow, ShutdownWithoutOutstandingBatchesNotifiesNobody)
 {
     SetFlag(*drv, ServerDown | WriteActive);
-    OnServerShutdown(*drv);
+    SendMessageA(drv->window, MsgServerShutdown, 0, 0);
     EXPECT_FALSE(TakePosted(drv->window, MsgNotifyRead));
     EXPECT_TRUE(TakePosted(drv->window, MsgNotifyWrite));
 }
@@ -150,6 +155,25 @@ TEST_F(MessageWindow, DoneAfterAnUnhandledShutdownNoticeDropsTheConnectionWithou
     ExpectConnectionDropped();
     EXPECT_EQ(drv->window, nullptr);
     EXPECT_EQ(drv->channels.Count, 0u);
+}
+
+TEST_F(MessageWindow, DisposeDriverFromHostCodeInsideDonesOwnCallsFreesTheRecordOnceDoneHasFinished)
+{
+    FakeConnectionPoint& point = server.group.dataPoint;
+    drv->dataPoint = &point;
+    point.AddRef();
+    SetFlag(*drv, DataAdvised);
+    OpcDriver* record = drv;
+    bool keptWhileDoneRan = false;
+    point.duringUnadvise = [&] {
+        FreeDriverRecord(drv);
+        keptWhileDoneRan = record->disposeAsked && record->window != nullptr;
+    };
+    Done(*record);
+    EXPECT_TRUE(keptWhileDoneRan) << "the record was freed under the Done that was releasing it";
+    EXPECT_EQ(drv, nullptr);
+    EXPECT_EQ(point.unadviseCalls, 1);
+    EXPECT_EQ(point.refs, 0);
 }
 
 class WindowClassTaken : public DriverRecordTest {};

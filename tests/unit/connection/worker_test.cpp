@@ -68,7 +68,6 @@ protected:
     void TakeBack(std::uint32_t message)
     {
         ASSERT_TRUE(WaitForPosted(drv->window, message, kWaitMs));
-        AcquireSyncResults(*drv);
         if (message == MsgSyncReadDone) {
             ReleaseSyncReadBatch(*drv);
             ClearFlag(*drv, ReadActive);
@@ -160,11 +159,12 @@ TEST_F(Worker, ConnectsBindsTheChannelsAndReleasesEverythingInItsOwnThreadWhenSt
 TEST_F(Worker, TheDefaultRateReadsFromTheDeviceAndHandsTheResultsBack)
 {
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
-    std::uint32_t published = drv->syncResultsPublished.load();
+    drv->syncReadNumber = 41;
     ASSERT_NO_FATAL_FAILURE(HandRead());
-    ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncReadDone, kWaitMs));
-    AcquireSyncResults(*drv);
-    EXPECT_EQ(drv->syncResultsPublished.load(), published + 1);
+    WPARAM number = 0;
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncReadDone, kWaitMs, &number));
+    EXPECT_EQ(number, 41u) << "the answer names the batch handed over";
+    EXPECT_EQ(drv->syncReadAnswered.load(), 41u);
     EXPECT_EQ(drv->syncReadResult, S_OK);
     ASSERT_NE(drv->syncReadStates, nullptr);
     ASSERT_NE(drv->syncReadErrors, nullptr);
@@ -213,7 +213,6 @@ TEST_F(Worker, AFailedCallIsHandedBackUnexamined)
     ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
     ASSERT_NO_FATAL_FAILURE(HandWrite());
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
-    AcquireSyncResults(*drv);
     EXPECT_EQ(drv->syncWriteResult, E_FAIL);
     ReleaseSyncWriteBatch(*drv);
 }
@@ -223,7 +222,6 @@ TEST_F(Worker, APendingReadIsServedBeforeAPendingWrite)
     ASSERT_NO_FATAL_FAILURE(PendBatchesBehindAWrite());
     SetEvent(gate);
     ASSERT_TRUE(WaitForPosted(drv->window, MsgSyncWriteDone, kWaitMs));
-    AcquireSyncResults(*drv);
     CoTaskMemFree(drv->syncWriteErrors); // the write batch's own arrays serve the second write
     drv->syncWriteErrors = nullptr;
     ASSERT_TRUE(CallsEntered(2));

@@ -60,20 +60,23 @@ void ServeSyncRead(OpcDriver& drv, HRESULT result, const std::vector<HRESULT>& e
         drv.syncReadStates = states;
         drv.syncReadErrors = ErrorArray(drv.syncReadCount, errors);
     }
-    SyncReadComplete(drv);
+    drv.syncReadAnswered.store(drv.syncReadNumber);
+    SendMessageA(drv.window, MsgSyncReadDone, drv.syncReadNumber, 0);
 }
 
 void ServeSyncWrite(OpcDriver& drv, HRESULT result, const std::vector<HRESULT>& errors, bool withArrays)
 {
     drv.syncWriteResult = result;
     if (withArrays) drv.syncWriteErrors = ErrorArray(drv.syncWriteCount, errors);
-    SyncWriteComplete(drv);
+    drv.syncWriteAnswered.store(drv.syncWriteNumber);
+    SendMessageA(drv.window, MsgSyncWriteDone, drv.syncWriteNumber, 0);
 }
 
 } // namespace
 
 const Direction kReading = {
     "Reading",
+    &kReadBatch,
     0,
     ReadActive,
     ReadAgain,
@@ -98,6 +101,7 @@ const Direction kReading = {
 
 const Direction kWriting = {
     "Writing",
+    &kWriteBatch,
     1,
     WriteActive,
     WriteAgain,

@@ -9,10 +9,12 @@
 #include <windows.h>
 
 #include "driver/opc_driver.h"
+#include "exchange/batch.h"
 
 struct Direction {
     const char* name;
-    std::uint32_t kind; // of the host's notification
+    const BatchKind* batch; // the product's own description of the direction
+    std::uint32_t kind;     // of the host's notification
     std::uint32_t activeFlag;
     std::uint32_t againFlag;
     std::uint32_t wrongChannel; // a channel without this direction's access right

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "connection/lifecycle.h"
 #include "connection/message_window.h"
 #include "exchange/read_cycle.h"
 #include "exchange/write_cycle.h"
@@ -15,50 +16,15 @@ ExchangeTest* ExchangeTest::current = nullptr;
 
 namespace {
 
-constexpr char kWindowClass[] = "tagport exchange test window";
+// Unit tests link the driver into the test program: its module handle stands for the DLL's, and the
+// instance's window is the driver's own, routed through the instance's message table.
+class ModuleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { RecordModuleInstance(GetModuleHandleW(nullptr)); }
+};
 
-// Dispatches the cycle's messages as the instance's own window procedure does.
-LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* drv = reinterpret_cast<OpcDriver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (drv == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    switch (message) {
-    case MsgIssueRead:
-        InputRequestCompleted(*drv);
-        return 0;
-    case MsgIssueWrite:
-        OutputRequestCompleted(*drv);
-        return 0;
-    case MsgSyncReadDone:
-        SyncReadComplete(*drv);
-        return 0;
-    case MsgSyncWriteDone:
-        SyncWriteComplete(*drv);
-        return 0;
-    case MsgNotifyRead:
-        DeliverReadNotification(*drv);
-        return 0;
-    case MsgNotifyWrite:
-        DeliverWriteNotification(*drv);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-HWND CreateTestWindow()
-{
-    static const ATOM atom = [] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = TestWindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kWindowClass;
-        return RegisterClassA(&windowClass);
-    }();
-    if (atom == 0) return nullptr;
-    return CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
+const ::testing::Environment* const moduleEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
 DWORD WINAPI WaitForStop(void* stop)
 {
@@ -84,18 +50,15 @@ void ExchangeTest::SetUp()
     notes.clear();
     onNotify = nullptr;
     current = this;
-    window = CreateTestWindow();
-    ASSERT_NE(window, nullptr);
     drv = MakeDriverRecord();
     ASSERT_NE(drv, nullptr);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(drv));
+    ASSERT_TRUE(CreateDriverWindow(*drv));
     AddTestChannel(*drv, kChA, 0, OPC_READABLE | OPC_WRITEABLE, L"chA");
     AddTestChannel(*drv, kChB, 0, OPC_READABLE | OPC_WRITEABLE, L"chB");
     AddTestChannel(*drv, kChC, 0, OPC_READABLE | OPC_WRITEABLE, L"chC");
     AddTestChannel(*drv, kRangeFirst, kRangeCount, OPC_READABLE | OPC_WRITEABLE, L"range");
     AddTestChannel(*drv, kReadOnly, 0, OPC_READABLE, L"readOnly");
     AddTestChannel(*drv, kWriteOnly, 0, OPC_WRITEABLE, L"writeOnly");
-    drv->window = window;
     drv->notify = Notify;
     drv->userData = kUserData;
     drv->asyncIo = &io;
@@ -106,8 +69,8 @@ void ExchangeTest::SetUp()
 
 void ExchangeTest::TearDown()
 {
-    DestroyWindow(window); // what is still posted is dropped with it
     if (drv != nullptr) {
+        DestroyDriverWindow(*drv); // what is still posted is dropped with it
         drv->asyncIo = nullptr;
         if (drv->readEvent != nullptr) CloseHandle(drv->readEvent);
         if (drv->writeEvent != nullptr) CloseHandle(drv->writeEvent);

@@ -1,7 +1,7 @@
 #pragma once
 // A driver instance for white-box tests of the read and write cycles: a channel table, an in-process
-// IOPCAsyncIO2, a hidden window whose procedure dispatches the cycle's messages as the instance's
-// window does, and a host notification that records what it is told and may act inside it.
+// IOPCAsyncIO2, the instance's own window with its message table, and a host notification that records
+// what it is told and may act inside it.
 
 #include <cstdint>
 #include <functional>
@@ -14,7 +14,7 @@
 
 #include "driver/opc_driver.h"
 #include "tests/support/trace_capture.h"
-#include "tests/unit/exchange/fake_async_io.h"
+#include "tests/support/fake_opc_async_io.h"
 
 // Channels of every test: three scalars, a five-element range, a read-only and a write-only scalar.
 constexpr std::uint32_t kChA = 10, kChB = 11, kChC = 12;
@@ -57,7 +57,6 @@ protected:
 private:
     static void __cdecl Notify(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero);
     static ExchangeTest* current;
-    HWND window = nullptr;
     HANDLE worker = nullptr;
     HANDLE workerStop = nullptr;
     std::uint32_t blocksBefore = 0;

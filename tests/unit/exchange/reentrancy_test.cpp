@@ -1,8 +1,12 @@
 // Completions that arrive inside the server call that issued the batch, and host calls made from there
 // or from the notification, for each direction.
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
+#include "connection/sink_objects.h"
+#include "convert/value_payload.h"
 #include "idl/opc_constants.h"
 #include "tests/unit/exchange/batch_test_base.h"
 
@@ -74,6 +78,32 @@ TEST_P(ReentrancyTest, HostCallsMadeInsideTheCallQueueForTheNextBatch)
     EXPECT_EQ(notes[0].serverCallsBefore, 1u);
     ASSERT_EQ(io.calls.size(), 2u);
     EXPECT_EQ(io.calls[1].handles, Handles({kChC, kChA}));
+}
+
+TEST_P(ReentrancyTest, ServerCompletingThroughTheDataCallbackInsideTheCallEndsTheBatchOnce)
+{
+    // The server's own path: its completion reaches the driver's IOPCDataCallback before Read or Write
+    // returns, naming the items by the client handles (the channel numbers).
+    IOPCDataCallback* sink = nullptr;
+    ASSERT_EQ(
+        SinkUnknown(drv->dataSink)->QueryInterface(IID_IOPCDataCallback, reinterpret_cast<void**>(&sink)),
+        S_OK);
+    io.callback = sink;
+    io.clientHandleOf = [](OPCHANDLE handle) { return handle - kHandleOffset; };
+    io.completeInsideCall = true;
+    Request({kChA, kChB});
+    dir().fire(*drv);
+    EXPECT_EQ(StatusOf(kChA), StatusOk);
+    EXPECT_EQ(StatusOf(kChB), StatusOk);
+    std::vector<std::wstring> lines = Traces();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), TraceOf(dir().completionText)), lines.end());
+    if (dir().kind == kReading.kind) {
+        EXPECT_EQ(ReadPayload<std::int32_t>(ChannelOf(kChB).value), static_cast<std::int32_t>(kChB))
+            << "the server's value";
+    }
+    Pump();
+    EXPECT_EQ(notes.size(), 1u);
+    sink->Release();
 }
 
 TEST_P(ReentrancyTest, HostFiringTheNextBatchFromItsNotificationNeverNests)

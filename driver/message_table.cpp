@@ -1,0 +1,89 @@
+// A new message or timer of the window is one more row here: its value (and timer id), its owner, a
+// guard that is true only for the message the owner waits for now (the window is top level: any
+// program may post or broadcast anything to it), the handler, and whether it must wait until the
+// instance is out of its own server calls.
+
+#include "driver/message_table.h"
+
+#include "connection/message_window.h"
+#include "connection/recovery.h"
+#include "connection/recovery_messages.h"
+#include "connection/server_shutdown.h"
+#include "driver/opc_driver.h"
+#include "exchange/batch.h"
+#include "exchange/batch_timeout.h"
+#include "exchange/read_cycle.h"
+#include "exchange/write_cycle.h"
+
+namespace {
+
+constexpr char kReadOwner[] = "exchange/read";
+constexpr char kWriteOwner[] = "exchange/write";
+constexpr char kShutdownOwner[] = "connection/server_shutdown + exchange/batch";
+constexpr char kRecoveryOwner[] = "connection/recovery + exchange/batch";
+
+// A successful attempt: the channels start as never exchanged before the instance counts as back.
+void AttemptDone(OpcDriver& drv)
+{
+    if (!OnAttemptDone(drv)) return;
+    ResetExchange(drv);
+    FinishRecovery(drv);
+}
+
+const MessageRoute kRoutes[] = {
+    // The issue of a batch fired while one was outstanding; wParam: the number of the batch that ended.
+    {MsgIssueRead, 0, kReadOwner, [](const OpcDriver& d, WPARAM w) { return IssueAwaited(d, kReadBatch, w); },
+     [](OpcDriver& d, WPARAM) { IssueDeferredBatch(d, kReadBatch); }, nullptr},
+    {MsgIssueWrite, 0, kWriteOwner,
+     [](const OpcDriver& d, WPARAM w) { return IssueAwaited(d, kWriteBatch, w); },
+     [](OpcDriver& d, WPARAM) { IssueDeferredBatch(d, kWriteBatch); }, nullptr},
+    // The worker's answer; wParam: the number of the batch handed to it.
+    {MsgSyncReadDone, 0, kReadOwner,
+     [](const OpcDriver& d, WPARAM w) { return SyncAnswerAwaited(d, kReadBatch, w); },
+     [](OpcDriver& d, WPARAM) { SyncReadComplete(d); }, nullptr},
+    {MsgSyncWriteDone, 0, kWriteOwner,
+     [](const OpcDriver& d, WPARAM w) { return SyncAnswerAwaited(d, kWriteBatch, w); },
+     [](OpcDriver& d, WPARAM) { SyncWriteComplete(d); }, nullptr},
+    // The server's shutdown notice, posted once by the shutdown sink; wParam 0. The connection is dropped,
+    // then every outstanding batch is ended and notified once. Inside a server call it waits: the call's
+    // own completion may still end its batch, and the connection must not go from under the call.
+    {MsgServerShutdown, 0, kShutdownOwner,
+     [](const OpcDriver& d, WPARAM) { return ShutdownNoticeAwaited(d); },
+     [](OpcDriver& d, WPARAM) {
+         OnServerShutdown(d);
+         EndBatchesOfLostServer(d);
+     },
+     RepostShutdownNotice},
+    // The host's notification; wParam: the direction's notification number. Never inside a server call:
+    // the host may end the instance from its callback.
+    {MsgNotifyRead, 0, kReadOwner,
+     [](const OpcDriver& d, WPARAM w) { return NotificationAwaited(d, kReadBatch, w); },
+     [](OpcDriver& d, WPARAM w) { DeliverNotification(d, kReadBatch, w); },
+     [](OpcDriver& d) { RepostNotifications(d, kReadBatch); }},
+    {MsgNotifyWrite, 0, kWriteOwner,
+     [](const OpcDriver& d, WPARAM w) { return NotificationAwaited(d, kWriteBatch, w); },
+     [](OpcDriver& d, WPARAM w) { DeliverNotification(d, kWriteBatch, w); },
+     [](OpcDriver& d) { RepostNotifications(d, kWriteBatch); }},
+    // The limit on a batch (batch_timeout); the timer ids are the directions' issue messages. The deadline
+    // in the record decides, not the message: anyone can post a WM_TIMER.
+    {WM_TIMER, MsgIssueRead, kReadOwner,
+     [](const OpcDriver& d, WPARAM) { return BatchTimeoutDue(d, kReadBatch); },
+     [](OpcDriver& d, WPARAM) { OnBatchTimeout(d, kReadBatch); }, nullptr},
+    {WM_TIMER, MsgIssueWrite, kWriteOwner,
+     [](const OpcDriver& d, WPARAM) { return BatchTimeoutDue(d, kWriteBatch); },
+     [](OpcDriver& d, WPARAM) { OnBatchTimeout(d, kWriteBatch); }, nullptr},
+    // Recovery (`reconnect`): the timer of the next attempt, decided by the deadline in the record.
+    {WM_TIMER, kReconnectTimerId, kRecoveryOwner, [](const OpcDriver& d, WPARAM) { return ReconnectDue(d); },
+     [](OpcDriver& d, WPARAM) { OnReconnectTimer(d); }, nullptr},
+    // The attempt's probe thread or worker has answered; wParam: the attempt's number.
+    {MsgAttemptDone, 0, kRecoveryOwner, [](const OpcDriver& d, WPARAM w) { return AttemptAnswered(d, w); },
+     [](OpcDriver& d, WPARAM) { AttemptDone(d); }, nullptr},
+};
+
+constexpr std::uint32_t kRouteCount = sizeof(kRoutes) / sizeof(kRoutes[0]);
+// The window holds back rows by a bit each.
+static_assert(kRouteCount <= 32, "one bit per row in OpcDriver::deferredRoutes");
+
+} // namespace
+
+extern const MessageTable kMessageTable = {kRoutes, kRouteCount};
