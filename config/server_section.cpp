@@ -24,6 +24,8 @@ constexpr wchar_t kKeyWaitRunning[] = L"wait_running";
 constexpr wchar_t kKeyDebug[] = L"debug";
 constexpr wchar_t kKeyWaitTime[] = L"wait_time";
 constexpr wchar_t kKeyUpdateRate[] = L"update_rate";
+constexpr wchar_t kKeyBatchTimeout[] = L"batch_timeout";
+constexpr wchar_t kKeyReconnect[] = L"reconnect";
 
 constexpr std::uint32_t kClsidTextMax = 511;
 
@@ -99,5 +101,7 @@ bool ReadServerSection(ParamReader& reader, OpcDriver& drv, const ErrorText& err
            ReadSwitch(reader, drv, kKeyWaitRunning, WaitRunning, err) &&
            ReadSwitch(reader, drv, kKeyDebug, Trace, err) &&
            ReadMilliseconds(reader, kKeyWaitTime, 0, drv.waitTimeMs, err) &&
-           ReadMilliseconds(reader, kKeyUpdateRate, kDefaultUpdateRateMs, drv.updateRateMs, err);
+           ReadMilliseconds(reader, kKeyUpdateRate, kDefaultUpdateRateMs, drv.updateRateMs, err) &&
+           ReadMilliseconds(reader, kKeyBatchTimeout, kDefaultBatchTimeoutMs, drv.batchTimeoutMs, err) &&
+           ReadMilliseconds(reader, kKeyReconnect, 0, drv.reconnectMs, err);
 }

@@ -7,6 +7,7 @@ class ParamReader;
 struct OpcDriver;
 
 // Reads the keys of the current section (the reader stands on [server]) into the instance's
-// configuration fields, in the order CLSID, host, sync, wait_running, debug, wait_time, update_rate.
+// configuration fields, in the order CLSID, host, sync, wait_running, debug, wait_time, update_rate,
+// batch_timeout, reconnect.
 // False, with the message in err, at the first key that is refused; fields read before keep their values.
 bool ReadServerSection(ParamReader& reader, OpcDriver& drv, const ErrorText& err);

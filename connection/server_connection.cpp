@@ -18,27 +18,6 @@ constexpr wchar_t kErrComInit[] = L"Microsoft COM initialization failed";
 constexpr DWORD kLocalContext = CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 constexpr DWORD kRemoteContext = CLSCTX_REMOTE_SERVER;
 
-bool CreateServerObject(OpcDriver& drv)
-{
-    HRESULT hr = S_OK;
-    if (drv.hostName[0] == L'\0') {
-        void* object = nullptr;
-        hr = CoCreateInstance(drv.serverClsid, nullptr, kLocalContext, IID_IOPCServer, &object);
-        drv.server = static_cast<IOPCServer*>(object);
-    } else {
-        // No authentication information: the process's default COM security applies.
-        COSERVERINFO serverInfo{};
-        serverInfo.pwszName = drv.hostName;
-        MULTI_QI result{&IID_IOPCServer, nullptr, S_OK};
-        hr = CoCreateInstanceEx(drv.serverClsid, nullptr, kRemoteContext, &serverInfo, 1, &result);
-        drv.server = static_cast<IOPCServer*>(result.pItf);
-    }
-    if (hr == S_OK && drv.server != nullptr) return true;
-    if (SUCCEEDED(hr)) ReleaseInterface(drv.server);
-    drv.server = nullptr;
-    return false;
-}
-
 // None of these steps can fail the connection: without them the instance only never learns of a
 // shutdown.
 void AdviseShutdownSink(OpcDriver& drv)
@@ -51,16 +30,49 @@ void AdviseShutdownSink(OpcDriver& drv)
     SetFlag(drv, ShutdownAdvised);
 }
 
-} // namespace
-
-bool ConnectServer(OpcDriver& drv)
+bool ConnectWithPause(OpcDriver& drv, bool pause)
 {
     HRESULT hr = CoInitialize(nullptr);
     if (hr != S_OK && hr != S_FALSE) return ReportFailure(drv, kErrComInit);
     SetFlag(drv, ComInit);
-    if (!CreateServerObject(drv)) return ReportFailure(drv, kErrCreateServer);
+    // The apartment that advises the sinks is the one whose notices count.
+    drv.supervision.connectionThread.store(GetCurrentThreadId());
+    if (!CreateServerObject(drv, drv.server)) return ReportFailure(drv, kErrCreateServer);
     AdviseShutdownSink(drv);
-    return AwaitUsableState(drv);
+    return AwaitUsableState(drv, pause);
+}
+
+} // namespace
+
+bool CreateServerObject(const OpcDriver& drv, IOPCServer*& server)
+{
+    HRESULT hr = S_OK;
+    if (drv.hostName[0] == L'\0') {
+        void* object = nullptr;
+        hr = CoCreateInstance(drv.serverClsid, nullptr, kLocalContext, IID_IOPCServer, &object);
+        server = static_cast<IOPCServer*>(object);
+    } else {
+        // No authentication information: the process's default COM security applies.
+        COSERVERINFO serverInfo{};
+        serverInfo.pwszName = const_cast<wchar_t*>(drv.hostName);
+        MULTI_QI result{&IID_IOPCServer, nullptr, S_OK};
+        hr = CoCreateInstanceEx(drv.serverClsid, nullptr, kRemoteContext, &serverInfo, 1, &result);
+        server = static_cast<IOPCServer*>(result.pItf);
+    }
+    if (hr == S_OK && server != nullptr) return true;
+    if (SUCCEEDED(hr)) ReleaseInterface(server);
+    server = nullptr;
+    return false;
+}
+
+bool ConnectServer(OpcDriver& drv)
+{
+    return ConnectWithPause(drv, true);
+}
+
+bool ConnectRunningServer(OpcDriver& drv)
+{
+    return ConnectWithPause(drv, false);
 }
 
 void ReleaseServer(OpcDriver& drv)

@@ -4,18 +4,30 @@
 #include <objbase.h>
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
+
+void LeaveApartment(OpcDriver& drv)
+{
+    DisconnectSink(drv.shutdownSink);
+    DisconnectSink(drv.dataSink);
+    CoUninitialize();
+}
 
 void LeaveDeadServer(OpcDriver& drv)
 {
     if (HasFlag(drv, ComInit)) {
-        DisconnectSink(drv.shutdownSink);
-        DisconnectSink(drv.dataSink);
-        CoUninitialize();
+        LeaveApartment(drv);
         ClearFlag(drv, ComInit);
     }
+    ForgetConnection(drv);
+}
+
+void ForgetConnection(OpcDriver& drv)
+{
     // No further call is made to the server, neither Unadvise nor Release.
+    drv.flags.fetch_and(~(ComInit | ShutdownAdvised | DataAdvised));
     drv.server = nullptr;
     drv.serverPoints = nullptr;
     drv.shutdownPoint = nullptr;
@@ -50,6 +62,11 @@ void OnServerShutdown(OpcDriver& drv)
 {
     if (!ShutdownNoticeAwaited(drv)) return;
     drv.shutdownHandled = true;
+    if (ReconnectEnabled(drv)) {
+        // Lets the connection go without waiting for the worker, then tries again later.
+        LoseServer(drv, LossCause::ShutdownNotice, S_OK);
+        return;
+    }
     DropConnection(drv);
 }
 

@@ -9,13 +9,19 @@ struct OpcDriver;
 bool ShutdownNoticeAwaited(const OpcDriver& drv);
 // The connection's part of MsgServerShutdown, once: stops the worker and drops every interface pointer
 // without releasing it (the batches outstanding are ended by the exchange's part). Does nothing unless
-// the notice is awaited.
+// the notice is awaited. With `reconnect` the instance is lost instead (connection/recovery.h).
 void OnServerShutdown(OpcDriver& drv);
 // Posts the notice's message again, after it was held back inside one of the instance's server calls.
 void RepostShutdownNotice(OpcDriver& drv);
 // The part of OnServerShutdown that Done also needs when the notice's message was not handled yet:
 // everything but the notifications.
 void DropConnection(OpcDriver& drv);
+// Forgets every interface pointer of the connection without releasing it, and the flags that went with
+// them (the thread whose apartment holds them may no longer be this one).
+void ForgetConnection(OpcDriver& drv);
+// In a worker's thread the host has given up on: disconnects the sinks from this apartment's stubs and
+// ends the thread's COM initialisation, touching nothing else of the record.
+void LeaveApartment(OpcDriver& drv);
 // In the thread that owns the connection, once the server went away: disconnects the sinks from this
 // apartment's stubs, ends the thread's COM initialisation and forgets every interface pointer without
 // releasing it.

@@ -24,7 +24,8 @@ void FreeStatus(OPCSERVERSTATUS* status)
     CoTaskMemFree(status);
 }
 
-// The server's state; false when the query failed, a success without a status record included.
+} // namespace
+
 bool QueryState(IOPCServer& server, DWORD& state)
 {
     OPCSERVERSTATUS* status = nullptr;
@@ -34,6 +35,8 @@ bool QueryState(IOPCServer& server, DWORD& state)
     if (SUCCEEDED(hr)) FreeStatus(status);
     return answered;
 }
+
+namespace {
 
 // Polls a server that is not configured yet until it runs. Leaves state OPC_STATUS_RUNNING, or
 // OPC_STATUS_NOCONFIG when the time ran out whatever the server said last (a server in test mode or
@@ -54,9 +57,9 @@ bool WaitForRunning(IOPCServer& server, DWORD& state)
 
 } // namespace
 
-bool AwaitUsableState(OpcDriver& drv)
+bool AwaitUsableState(OpcDriver& drv, bool pause)
 {
-    if (drv.waitTimeMs != 0) Sleep(drv.waitTimeMs);
+    if (pause && drv.waitTimeMs != 0) Sleep(drv.waitTimeMs);
     DWORD state = 0;
     bool answered = QueryState(*drv.server, state);
     if (answered && state == OPC_STATUS_NOCONFIG && HasFlag(drv, WaitRunning))

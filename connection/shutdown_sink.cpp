@@ -23,12 +23,19 @@ struct ShutdownSinkVtbl {
 
 namespace {
 
+// With recovery a worker given up on may still hold this sink in its apartment while a newer one holds
+// the instance's connection: only the connection's own apartment speaks for its server.
+bool NoticeCounts(const OpcDriver& drv)
+{
+    return drv.reconnectMs == 0 || drv.supervision.connectionThread.load() == GetCurrentThreadId();
+}
+
 HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self, LPCWSTR)
 {
     // The owner is cleared at Done and when the host gives up on a worker: after that nothing of this
     // instance reacts any more.
     OpcDriver* owner = self->owner.load();
-    if (owner != nullptr) {
+    if (owner != nullptr && NoticeCounts(*owner)) {
         // One message for the first notice; the guard of its row lets it through only with ServerDown set.
         std::uint32_t before = owner->flags.fetch_or(ServerDown);
         if ((before & ServerDown) == 0) PostToWindow(*owner, MsgServerShutdown, 0);

@@ -1,15 +1,21 @@
 #include "connection/worker.h"
 
+#include <array>
 #include <initializer_list>
 
 #include <windows.h>
 #include <objbase.h>
 
 #include "connection/group.h"
+#include "connection/holding_thread.h"
 #include "connection/last_error.h"
+#include "connection/message_window.h"
+#include "connection/recovery_messages.h"
 #include "connection/server_connection.h"
 #include "connection/server_shutdown.h"
 #include "connection/server_state.h"
+#include "connection/supervision_lock.h"
+#include "connection/worker_own.h"
 #include "connection/worker_service.h"
 #include "driver/opc_driver.h"
 
@@ -20,7 +26,6 @@ constexpr wchar_t kErrNoWorker[] = L"Cannot start worker thread";
 // Exit codes of the worker; nothing reads them.
 constexpr DWORD kExitStopped = 0;
 constexpr DWORD kExitConnectFailed = 1;
-constexpr DWORD kExitGroupFailed = 2;
 
 // Who closes the worker's events, decided once by compare-and-swap between the host giving up on the
 // worker and the worker reaching its end.
@@ -36,12 +41,21 @@ void CloseHandleIfValid(HANDLE& handle)
     handle = nullptr;
 }
 
+// Every event of the worker, in the order ready, stop, read, write, lost, attempt.
+std::array<HANDLE*, 6> WorkerEvents(OpcDriver& drv)
+{
+    return {&drv.readyEvent,
+            &drv.stopEvent,
+            &drv.readEvent,
+            &drv.writeEvent,
+            &drv.supervision.lostEvent,
+            &drv.supervision.attemptEvent};
+}
+
 void CloseWorkerEvents(OpcDriver& drv)
 {
-    CloseHandleIfValid(drv.readyEvent);
-    CloseHandleIfValid(drv.stopEvent);
-    CloseHandleIfValid(drv.readEvent);
-    CloseHandleIfValid(drv.writeEvent);
+    for (HANDLE* event : WorkerEvents(drv))
+        CloseHandleIfValid(*event);
 }
 
 void CloseWorkerHandles(OpcDriver& drv)
@@ -50,10 +64,10 @@ void CloseWorkerHandles(OpcDriver& drv)
     CloseWorkerEvents(drv);
 }
 
-// Unnamed auto-reset events, not signalled, in the order ready, stop, read, write.
+// Unnamed auto-reset events, not signalled.
 bool CreateWorkerEvents(OpcDriver& drv)
 {
-    for (HANDLE* event : {&drv.readyEvent, &drv.stopEvent, &drv.readEvent, &drv.writeEvent}) {
+    for (HANDLE* event : WorkerEvents(drv)) {
         *event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         if (*event == nullptr) return false;
     }
@@ -62,19 +76,8 @@ bool CreateWorkerEvents(OpcDriver& drv)
 
 bool LaunchWorker(OpcDriver& drv)
 {
-    // The worker's own reference on the module: a host that unloads the library while a worker it gave
-    // up on still runs must not pull the code from under it.
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerMain),
-                            &module))
-        return false;
-    HoldDriverRecord(drv);
-    drv.thread = CreateThread(nullptr, 0, WorkerMain, &drv, 0, nullptr);
-    if (drv.thread != nullptr) return true;
-    OpcDriver* record = &drv;
-    ReleaseDriverRecord(record); // the host's own hold remains
-    FreeLibrary(module);
-    return false;
+    drv.thread = StartHoldingThread(drv, WorkerMain);
+    return drv.thread != nullptr;
 }
 
 // The connection's own limits plus a margin, summed without wrapping and never INFINITE.
@@ -97,21 +100,38 @@ bool Orphan(OpcDriver& drv)
     return true;
 }
 
-DWORD RunWorker(OpcDriver& drv)
+// The connection of one attempt (or of Init): on failure what was acquired is released again.
+bool Connect(OpcDriver& drv)
 {
-    if (!ConnectServer(drv)) {
-        ReleaseServer(drv);
-        return kExitConnectFailed;
+    {
+        SupervisionLock held(drv);
+        drv.supervision.letGo = false;
     }
     bool fallBackToSync = false;
-    if (!CreateGroup(drv, false, fallBackToSync)) {
-        ReleaseGroup(drv);
-        ReleaseServer(drv);
-        return kExitGroupFailed;
+    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) return true;
+    ReleaseGroup(drv);
+    ReleaseServer(drv);
+    return false;
+}
+
+// Init waits for the ready event; a recovery attempt's outcome is posted to the host's thread.
+void Report(OpcDriver& drv, const WorkerOwn& own, bool forAttempt, bool connected)
+{
+    if (!forAttempt) {
+        if (connected) SetEvent(own.readyEvent);
+        return;
     }
-    SetEvent(drv.readyEvent);
-    ServeBatches(drv);
-    if (IsServerDown(drv)) {
+    drv.supervision.attemptResult.store(connected ? 1u : 0u);
+    PostToWindow(drv, MsgAttemptDone, drv.supervision.attempts);
+}
+
+// After the service of batches ended for good.
+DWORD Leave(OpcDriver& drv, ServeEnd end)
+{
+    if (end == ServeEnd::Replaced) {
+        // The record's connection fields are a newer worker's now: only this apartment is left.
+        LeaveApartment(drv);
+    } else if (IsServerDown(drv)) {
         LeaveDeadServer(drv);
     } else {
         ReleaseGroup(drv);
@@ -120,17 +140,50 @@ DWORD RunWorker(OpcDriver& drv)
     return kExitStopped;
 }
 
-[[noreturn]] void FinishWorker(OpcDriver& drv, DWORD exitCode)
+DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
 {
-    std::uint32_t expected = kLinkAttached;
-    if (!drv.workerLink.compare_exchange_strong(expected, kLinkFinished)) CloseWorkerEvents(drv);
-    // The record may be freed right here, by this thread; nothing of it is touched afterwards.
-    OpcDriver* record = &drv;
-    ReleaseDriverRecord(record);
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&WorkerMain), &module);
-    FreeLibraryAndExitThread(module, exitCode);
+    bool connected = Connect(drv);
+    Report(drv, own, own.attempt, connected);
+    // A worker that Init waits for ends when it cannot connect; one of recovery waits for the next attempt.
+    if (!connected && !own.attempt) return kExitConnectFailed;
+    for (;;) {
+        if (connected) {
+            ServeEnd end = ServeBatches(drv, own);
+            bool replaced = false;
+            {
+                SupervisionLock held(drv);
+                replaced = WorkerReplaced(drv, own);
+            }
+            if (replaced) end = ServeEnd::Replaced;
+            if (end != ServeEnd::Lost) return Leave(drv, end);
+            // The calls of the release go to a server that has gone or is going: they fail fast, or it
+            // answers them; the host's thread does not wait for them.
+            ReleaseGroup(drv);
+            ReleaseServer(drv);
+        }
+        if (!AwaitAttempt(own)) return kExitStopped;
+        connected = Connect(drv);
+        Report(drv, own, true, connected);
+    }
+}
+
+void CloseOwnEvents(WorkerOwn& own)
+{
+    for (HANDLE* event : {&own.readyEvent, &own.stopEvent, &own.readEvent, &own.writeEvent, &own.lostEvent,
+                          &own.attemptEvent})
+        CloseHandleIfValid(*event);
+}
+
+[[noreturn]] void FinishWorker(OpcDriver& drv, WorkerOwn& own, DWORD exitCode)
+{
+    {
+        SupervisionLock held(drv);
+        std::uint32_t expected = kLinkAttached;
+        // A replaced worker no longer owns the record's link: a newer worker does.
+        if (WorkerReplaced(drv, own) || !drv.workerLink.compare_exchange_strong(expected, kLinkFinished))
+            CloseOwnEvents(own);
+    }
+    EndHoldingThread(drv, exitCode);
 }
 
 } // namespace
@@ -139,6 +192,7 @@ ConnectOutcome StartWorker(OpcDriver& drv)
 {
     SetFlag(drv, ThreadMode);
     drv.workerLink.store(kLinkAttached);
+    drv.supervision.attemptByWorker = false;
     if (!CreateWorkerEvents(drv) || !LaunchWorker(drv)) {
         CloseWorkerHandles(drv);
         ReportFailure(drv, kErrNoWorker);
@@ -159,7 +213,110 @@ ConnectOutcome StartWorker(OpcDriver& drv)
 DWORD WINAPI WorkerMain(void* driver)
 {
     OpcDriver& drv = *static_cast<OpcDriver*>(driver);
-    FinishWorker(drv, RunWorker(drv));
+    WorkerOwn own = TakeWorkerOwn(drv);
+    DWORD exitCode = RunWorker(drv, own);
+    FinishWorker(drv, own, exitCode);
+}
+
+WorkerOwn TakeWorkerOwn(OpcDriver& drv)
+{
+    WorkerOwn own;
+    own.epoch = drv.supervision.workerEpoch.load();
+    own.attempt = drv.supervision.attemptByWorker;
+    own.readyEvent = drv.readyEvent;
+    own.stopEvent = drv.stopEvent;
+    own.readEvent = drv.readEvent;
+    own.writeEvent = drv.writeEvent;
+    own.lostEvent = drv.supervision.lostEvent;
+    own.attemptEvent = drv.supervision.attemptEvent;
+    return own;
+}
+
+bool WorkerReplaced(const OpcDriver& drv, const WorkerOwn& own)
+{
+    return drv.supervision.workerEpoch.load() != own.epoch;
+}
+
+bool StartAttemptWorker(OpcDriver& drv)
+{
+    SetFlag(drv, ThreadMode);
+    drv.workerLink.store(kLinkAttached);
+    drv.supervision.attemptByWorker = true;
+    bool started = CreateWorkerEvents(drv) && LaunchWorker(drv);
+    if (!started) CloseWorkerHandles(drv);
+    return started;
+}
+
+void ReplaceWorker(OpcDriver& drv)
+{
+    if (drv.thread == nullptr) return;
+    SupervisionLock held(drv);
+    // Under the lock the worker is either before its next store into the record, and then sees that it
+    // was replaced, or past its last one.
+    SetEvent(drv.stopEvent);
+    drv.supervision.workerEpoch.fetch_add(1);
+    std::uint32_t expected = kLinkAttached;
+    if (drv.workerLink.compare_exchange_strong(expected, kLinkOrphaned)) {
+        // The worker closes its own copies of the events.
+        for (HANDLE* event : WorkerEvents(drv))
+            *event = nullptr;
+    } else {
+        CloseWorkerEvents(drv);
+    }
+    CloseHandleIfValid(drv.thread);
+    // Its interfaces belong to its apartment: forgotten here, never released from this thread.
+    ForgetConnection(drv);
+    // The inputs of a call it is inside are its own now; it frees them when the call returns.
+    Supervision& s = drv.supervision;
+    if (s.taken[0] != s.answered[0]) drv.syncReadHandles = nullptr;
+    if (s.taken[1] != s.answered[1]) {
+        drv.syncWriteHandles = nullptr;
+        drv.syncWriteValues = nullptr;
+    }
+    for (int slot = 0; slot < 2; ++slot)
+        s.handed[slot] = s.taken[slot] = s.answered[slot];
+}
+
+bool AskWorkerToLetGo(OpcDriver& drv)
+{
+    if (!WorkerAlive(drv)) return false;
+    SupervisionLock held(drv);
+    Supervision& s = drv.supervision;
+    // A worker inside a call may never come back from it.
+    if (s.taken[0] != s.answered[0] || s.taken[1] != s.answered[1]) return false;
+    s.letGo = true;
+    return SetEvent(s.lostEvent) != FALSE;
+}
+
+bool RequestAttempt(OpcDriver& drv)
+{
+    if (!WorkerAlive(drv)) {
+        CloseWorkerHandles(drv);
+        return StartAttemptWorker(drv);
+    }
+    {
+        SupervisionLock held(drv);
+        Supervision& s = drv.supervision;
+        for (int slot = 0; slot < 2; ++slot)
+            s.handed[slot] = s.taken[slot] = s.answered[slot];
+    }
+    return SetEvent(drv.supervision.attemptEvent) != FALSE;
+}
+
+bool SignalWorker(OpcDriver& drv, HANDLE event)
+{
+    {
+        SupervisionLock held(drv);
+        ++drv.supervision.handed[event == drv.writeEvent ? 1 : 0];
+    }
+    return SetEvent(event) != FALSE;
+}
+
+bool WorkerAnswered(OpcDriver& drv, bool write)
+{
+    SupervisionLock held(drv);
+    int slot = write ? 1 : 0;
+    return drv.supervision.handed[slot] == drv.supervision.answered[slot];
 }
 
 void StopWorker(OpcDriver& drv, std::uint32_t timeoutMs)

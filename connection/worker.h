@@ -19,6 +19,9 @@
 //    answered number (acquire) is the same: a stray or stale message while the worker still holds the
 //    batch is dropped. Then the batch is the host's again, which judges it and releases it
 //    (ReleaseSyncReadBatch/ReleaseSyncWriteBatch). Nothing is posted once the window is gone (after Done).
+// 4. The worker notes under the supervision lock that it took the batch for its call and that it
+//    answered it, and stores the results and posts under that lock: a host that gives up on it
+//    (ReplaceWorker) leaves it the inputs of a call it is inside, and receives nothing from it afterwards.
 // One wake-up serves a pending read before a pending write; a stop signalled together with them ends the
 // worker without serving them. At most one batch of each direction is outstanding.
 
@@ -51,6 +54,27 @@ DWORD WINAPI WorkerMain(void* driver);
 // worker still running then (blocked in a call to a hung server) is left to end on its own: it closes
 // its own events and lets go of the record, which from then on only it writes to. Nothing without a worker.
 void StopWorker(OpcDriver& drv, std::uint32_t timeoutMs);
+// Starts a worker for a recovery attempt without waiting for it: it posts MsgAttemptDone with
+// supervision.attemptResult 1 once connected (then it serves batches as after Init), or 0 after it has
+// released what it acquired (then it waits for the next attempt). False when it could not be started.
+bool StartAttemptWorker(OpcDriver& drv);
+// Gives up on the worker for a new one, without waiting: it is told to stop, never touched again, and
+// from then on touches neither the record's connection nor its batches (it leaves its apartment and
+// ends on its own). The record's connection fields and events are forgotten, ready for a new worker.
+// Nothing without a worker.
+void ReplaceWorker(OpcDriver& drv);
+// Recovery with a worker that is not inside a call: it takes no batch any more, lets go of the lost
+// connection in its own thread (keeping its apartment, whose RPC endpoint COM would otherwise make anew
+// for every worker) and waits for RequestAttempt. False, with nothing changed, when the worker is inside
+// a call or has ended: the host then gives up on it (ReplaceWorker).
+bool AskWorkerToLetGo(OpcDriver& drv);
+// The next attempt: the waiting worker connects again, or a new worker is started when there is none;
+// either posts MsgAttemptDone. False when nothing could be started.
+bool RequestAttempt(OpcDriver& drv);
+// Hands the batch of event (readEvent or writeEvent) to the worker; false when the event cannot be set.
+bool SignalWorker(OpcDriver& drv, HANDLE event);
+// True when the worker has answered the latest batch of the direction (its message is on its way).
+bool WorkerAnswered(OpcDriver& drv, bool write);
 // True once the host gave up on this instance's worker: from then on the connection fields, the
 // synchronous batches and the worker's events are the worker's alone.
 bool WorkerOrphaned(const OpcDriver& drv);

@@ -9,8 +9,11 @@
 #include "opcda.h"
 
 #include "connection/message_window.h"
+#include "connection/supervision_lock.h"
+#include "connection/worker_own.h"
 #include "driver/debug_trace.h"
 #include "driver/opc_driver.h"
+#include "hostrt/core.h"
 
 namespace {
 
@@ -20,10 +23,18 @@ constexpr wchar_t kTraceReadReturned[] = L"IOPCSyncIO->Read() returned";
 constexpr wchar_t kTraceWrite[] = L"IOPCSyncIO->Write(...)";
 constexpr wchar_t kTraceWriteReturned[] = L"IOPCSyncIO->Write() returned";
 
-// Indexes of the service wait; the lowest signalled one is reported, so a stop always wins.
+// Indexes of the service wait; the lowest signalled one is reported, so a stop always wins, and a lost
+// server wins over batches.
 constexpr DWORD kStopIndex = 0;
-constexpr DWORD kReadIndex = 1;
-constexpr DWORD kWriteIndex = 2;
+constexpr DWORD kLostIndex = 1;
+constexpr DWORD kReadIndex = 2;
+constexpr DWORD kWriteIndex = 3;
+
+// What the service of one batch came to.
+enum class Served { Answered, Lost, Replaced };
+
+constexpr int kReadSlot = 0;
+constexpr int kWriteSlot = 1;
 
 template <std::size_t N> void TraceCall(const OpcDriver& drv, const wchar_t (&text)[N])
 {
@@ -38,15 +49,49 @@ bool TakeSignal(HANDLE event)
 
 // The results are in the record: the release store of the batch's number publishes them before the
 // host's thread can receive the message that hands the batch back, and names the batch answered.
-void HandBack(OpcDriver& drv, std::uint32_t message, std::uint32_t number,
+void HandBack(OpcDriver& drv, int slot, std::uint32_t message, std::uint32_t number,
               std::atomic<std::uint32_t>& answered)
 {
+    ++drv.supervision.answered[slot];
     answered.store(number, std::memory_order_release);
     PostToWindow(drv, message, number);
 }
 
-void ServeRead(OpcDriver& drv)
+void FreeReadResults(std::uint32_t count, OPCITEMSTATE* states, HRESULT* errors)
 {
+    if (states != nullptr) {
+        for (std::uint32_t i = 0; i < count; ++i)
+            VariantClear(&states[i].vDataValue);
+        CoTaskMemFree(states);
+    }
+    if (errors != nullptr) CoTaskMemFree(errors);
+}
+
+void FreeWriteValues(std::uint32_t count, VARIANT* values)
+{
+    if (values == nullptr) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+        VariantClear(&values[i]);
+    FreeBlock(values);
+}
+
+// The batch's input arrays stay in the record; the worker notes under the lock that it took them for
+// its call. A host that gives up on it while it is in the call leaves them to it (ReplaceWorker), and
+// it frees them when the call returns. A worker told to let go of a lost server takes no batch.
+Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
+{
+    std::uint32_t number = 0;
+    std::uint32_t count = 0;
+    std::uint32_t* handles = nullptr;
+    {
+        SupervisionLock held(drv);
+        if (WorkerReplaced(drv, own)) return Served::Replaced;
+        if (drv.supervision.letGo) return Served::Lost;
+        ++drv.supervision.taken[kReadSlot];
+        number = drv.syncReadNumber;
+        count = drv.syncReadCount;
+        handles = drv.syncReadHandles;
+    }
     // An inactive group (the default rate) keeps no cache worth reading.
     bool fromDevice = drv.updateRateMs == kDefaultUpdateRateMs;
     if (fromDevice) {
@@ -54,42 +99,88 @@ void ServeRead(OpcDriver& drv)
     } else {
         TraceCall(drv, kTraceReadCache);
     }
-    std::uint32_t number = drv.syncReadNumber;
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
-    drv.syncReadResult =
-        drv.syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, drv.syncReadCount,
-                         reinterpret_cast<OPCHANDLE*>(drv.syncReadHandles), &states, &errors);
+    HRESULT hr = drv.syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
+                                  reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
+    TraceCall(drv, kTraceReadReturned);
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) {
+        FreeReadResults(count, states, errors);
+        FreeBlock(handles);
+        return Served::Replaced;
+    }
+    drv.syncReadResult = hr;
     drv.syncReadStates = states;
     drv.syncReadErrors = errors;
-    TraceCall(drv, kTraceReadReturned);
-    HandBack(drv, MsgSyncReadDone, number, drv.syncReadAnswered);
+    HandBack(drv, kReadSlot, MsgSyncReadDone, number, drv.syncReadAnswered);
+    return Served::Answered;
 }
 
-void ServeWrite(OpcDriver& drv)
+Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
 {
+    std::uint32_t number = 0;
+    std::uint32_t count = 0;
+    std::uint32_t* handles = nullptr;
+    VARIANT* values = nullptr;
+    {
+        SupervisionLock held(drv);
+        if (WorkerReplaced(drv, own)) return Served::Replaced;
+        if (drv.supervision.letGo) return Served::Lost;
+        ++drv.supervision.taken[kWriteSlot];
+        number = drv.syncWriteNumber;
+        count = drv.syncWriteCount;
+        handles = drv.syncWriteHandles;
+        values = drv.syncWriteValues;
+    }
     TraceCall(drv, kTraceWrite);
-    std::uint32_t number = drv.syncWriteNumber;
     HRESULT* errors = nullptr;
-    drv.syncWriteResult = drv.syncIo->Write(
-        drv.syncWriteCount, reinterpret_cast<OPCHANDLE*>(drv.syncWriteHandles), drv.syncWriteValues, &errors);
-    drv.syncWriteErrors = errors;
+    HRESULT hr = drv.syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
     TraceCall(drv, kTraceWriteReturned);
-    HandBack(drv, MsgSyncWriteDone, number, drv.syncWriteAnswered);
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) {
+        CoTaskMemFree(errors);
+        FreeBlock(handles);
+        FreeWriteValues(count, values);
+        return Served::Replaced;
+    }
+    drv.syncWriteResult = hr;
+    drv.syncWriteErrors = errors;
+    HandBack(drv, kWriteSlot, MsgSyncWriteDone, number, drv.syncWriteAnswered);
+    return Served::Answered;
+}
+
+ServeEnd EndOf(Served served)
+{
+    return served == Served::Lost ? ServeEnd::Lost : ServeEnd::Replaced;
 }
 
 } // namespace
 
-void ServeBatches(OpcDriver& drv)
+ServeEnd ServeBatches(OpcDriver& drv, const WorkerOwn& own)
 {
-    HANDLE events[3] = {drv.stopEvent, drv.readEvent, drv.writeEvent};
+    HANDLE events[4] = {own.stopEvent, own.lostEvent, own.readEvent, own.writeEvent};
     for (;;) {
         // Waiting through COM keeps this apartment open for calls into it: the server's shutdown notice
         // would otherwise wait until the worker's next outgoing call, or for ever.
         DWORD index = kStopIndex;
-        if (CoWaitForMultipleHandles(0, INFINITE, 3, events, &index) != S_OK) return;
-        if (index != kReadIndex && index != kWriteIndex) return;
-        if (index == kReadIndex || TakeSignal(drv.readEvent)) ServeRead(drv);
-        if (index == kWriteIndex || TakeSignal(drv.writeEvent)) ServeWrite(drv);
+        if (CoWaitForMultipleHandles(0, INFINITE, 4, events, &index) != S_OK) return ServeEnd::Stopped;
+        if (index == kLostIndex) return ServeEnd::Lost;
+        if (index != kReadIndex && index != kWriteIndex) return ServeEnd::Stopped;
+        if (index == kReadIndex || TakeSignal(own.readEvent)) {
+            Served served = ServeRead(drv, own);
+            if (served != Served::Answered) return EndOf(served);
+        }
+        if (index == kWriteIndex || TakeSignal(own.writeEvent)) {
+            Served served = ServeWrite(drv, own);
+            if (served != Served::Answered) return EndOf(served);
+        }
     }
+}
+
+bool AwaitAttempt(const WorkerOwn& own)
+{
+    HANDLE events[2] = {own.stopEvent, own.attemptEvent};
+    DWORD index = kStopIndex;
+    return CoWaitForMultipleHandles(0, INFINITE, 2, events, &index) == S_OK && index == 1;
 }

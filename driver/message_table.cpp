@@ -6,6 +6,8 @@
 #include "driver/message_table.h"
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
+#include "connection/recovery_messages.h"
 #include "connection/server_shutdown.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
@@ -18,6 +20,15 @@ namespace {
 constexpr char kReadOwner[] = "exchange/read";
 constexpr char kWriteOwner[] = "exchange/write";
 constexpr char kShutdownOwner[] = "connection/server_shutdown + exchange/batch";
+constexpr char kRecoveryOwner[] = "connection/recovery + exchange/batch";
+
+// A successful attempt: the channels start as never exchanged before the instance counts as back.
+void AttemptDone(OpcDriver& drv)
+{
+    if (!OnAttemptDone(drv)) return;
+    ResetExchange(drv);
+    FinishRecovery(drv);
+}
 
 const MessageRoute kRoutes[] = {
     // The issue of a batch fired while one was outstanding; wParam: the number of the batch that ended.
@@ -53,7 +64,7 @@ const MessageRoute kRoutes[] = {
      [](const OpcDriver& d, WPARAM w) { return NotificationAwaited(d, kWriteBatch, w); },
      [](OpcDriver& d, WPARAM w) { DeliverNotification(d, kWriteBatch, w); },
      [](OpcDriver& d) { RepostNotifications(d, kWriteBatch); }},
-    // The limit on an asynchronous batch; the timer ids are the directions' issue messages. The deadline
+    // The limit on a batch (batch_timeout); the timer ids are the directions' issue messages. The deadline
     // in the record decides, not the message: anyone can post a WM_TIMER.
     {WM_TIMER, MsgIssueRead, kReadOwner,
      [](const OpcDriver& d, WPARAM) { return BatchTimeoutDue(d, kReadBatch); },
@@ -61,6 +72,12 @@ const MessageRoute kRoutes[] = {
     {WM_TIMER, MsgIssueWrite, kWriteOwner,
      [](const OpcDriver& d, WPARAM) { return BatchTimeoutDue(d, kWriteBatch); },
      [](OpcDriver& d, WPARAM) { OnBatchTimeout(d, kWriteBatch); }, nullptr},
+    // Recovery (`reconnect`): the timer of the next attempt, decided by the deadline in the record.
+    {WM_TIMER, kReconnectTimerId, kRecoveryOwner, [](const OpcDriver& d, WPARAM) { return ReconnectDue(d); },
+     [](OpcDriver& d, WPARAM) { OnReconnectTimer(d); }, nullptr},
+    // The attempt's probe thread or worker has answered; wParam: the attempt's number.
+    {MsgAttemptDone, 0, kRecoveryOwner, [](const OpcDriver& d, WPARAM w) { return AttemptAnswered(d, w); },
+     [](OpcDriver& d, WPARAM) { AttemptDone(d); }, nullptr},
 };
 
 constexpr std::uint32_t kRouteCount = sizeof(kRoutes) / sizeof(kRoutes[0]);

@@ -12,6 +12,7 @@
 #include "config/channel_index.h"
 #include "config/channel_table.h"
 #include "connection/sink_objects.h"
+#include "connection/supervision.h"
 #include "exchange/batch_state.h"
 
 struct IOPCServer;
@@ -42,6 +43,8 @@ enum DriverFlag : std::uint32_t {
 };
 
 constexpr std::uint32_t kDefaultUpdateRateMs = 86400000;
+// The limit on an unanswered batch when the file sets no batch_timeout.
+constexpr std::uint32_t kDefaultBatchTimeoutMs = 30000;
 constexpr std::uint32_t kHostNameMax = 259;
 constexpr std::uint32_t kLastErrorMax = 127;
 
@@ -57,6 +60,9 @@ struct OpcDriver {
     std::atomic<std::uint32_t> flags{0};
     std::uint32_t waitTimeMs = 0;
     std::uint32_t updateRateMs = kDefaultUpdateRateMs;
+    std::uint32_t batchTimeoutMs = kDefaultBatchTimeoutMs;
+    // 0: the instance never reconnects by itself (connection/recovery.h).
+    std::uint32_t reconnectMs = 0;
     std::uint32_t readCount = 0;
     std::uint32_t writeCount = 0;
     Channel* readHead = nullptr;
@@ -130,6 +136,7 @@ struct OpcDriver {
     bool shutdownHandled = false;
     // Host's thread only: Init has run on this instance; a second one is refused.
     bool initCalled = false;
+    Supervision supervision;
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit)

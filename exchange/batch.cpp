@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
 #include "connection/server_call.h"
 #include "connection/worker.h"
 #include "exchange/batch_timeout.h"
@@ -134,7 +135,7 @@ HRESULT HandOffToWorker(OpcDriver& drv, Channel* const* batch, std::uint32_t cou
     for (std::uint32_t i = 0; i < count; ++i)
         numbers[i] = batch[i]->firstNumber;
     if (!WorkerAlive(drv)) return E_FAIL;
-    return SetEvent(event) ? S_OK : E_FAIL;
+    return SignalWorker(drv, event) ? S_OK : E_FAIL;
 }
 
 void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::uint32_t count, HRESULT hr,
@@ -157,18 +158,21 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
     BatchState& state = StateOf(drv, kind);
     state.issuing = false;
     if (!accepted) {
-        // No completion will come: the batch is over on return, and the host is not notified.
+        // No completion will come: the batch is over on return, and the host is not notified, unless
+        // the worker was given up: a host that fires batch after batch then hears of each one.
         state.completionHeld = false;
         state.outstanding = 0;
         ClearFlag(drv, kind.activeFlag);
+        if (WorkerGivenUp(drv)) PostNotification(drv, kind);
         OfferDeferredBatch(drv, kind);
     } else if (state.completionHeld) {
         state.completionHeld = false;
         EndBatch(drv, kind);
-    } else if (!HasFlag(drv, ThreadMode)) {
-        // A synchronous batch is bounded by its worker; an asynchronous one only by this timer.
+    } else {
+        // Neither a completion nor the worker's answer can be relied on to come.
         StartBatchTimeout(drv, kind);
     }
+    if (!accepted && JudgeServerResult(drv, hr)) EndBatchesOfLostServer(drv);
     LeaveServerCall(drv);
 }
 
@@ -218,6 +222,40 @@ void EndBatchesOfLostServer(OpcDriver& drv)
         StateOf(drv, *kind).issuePosted = 0;
         StopBatchTimeout(drv, *kind);
         if ((before & kind->activeFlag) != 0) PostNotification(drv, *kind);
+    }
+}
+
+void ResetExchange(OpcDriver& drv)
+{
+    OrderedItem* item = nullptr;
+    for (bool more = drv.channels.First(&item); more; more = drv.channels.Next(item, &item)) {
+        Channel& channel = *static_cast<Channel*>(item);
+        channel.channelFlags = 0;
+        channel.nextRead = nullptr;
+        channel.nextWrite = nullptr;
+        ReleaseValue(channel.value);
+        channel.value = HostValue{TypeNone, {}};
+        for (std::uint32_t i = 0; i < channel.count; ++i) {
+            ReleaseValue(channel.elements[i]);
+            channel.elements[i] = HostValue{TypeNone, {}};
+        }
+        channel.quality = 0;
+        channel.timestamp = HostTimestamp{};
+        channel.readStatus = StatusFailed;
+        channel.writeStatus = StatusFailed;
+    }
+    for (const BatchKind* kind : {&kReadBatch, &kWriteBatch}) {
+        drv.*kind->head = nullptr;
+        drv.*kind->tail = nullptr;
+        drv.*kind->count = 0;
+        BatchState& state = StateOf(drv, *kind);
+        // The numbers of batches and notifications go on: a late message of before the loss stays stale.
+        state.issuing = false;
+        state.completionHeld = false;
+        state.outstanding = 0;
+        state.issuePosted = 0;
+        StopBatchTimeout(drv, *kind);
+        ClearFlag(drv, kind->activeFlag | kind->againFlag);
     }
 }
 

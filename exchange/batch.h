@@ -87,6 +87,9 @@ void EndBatch(OpcDriver& drv, const BatchKind& kind);
 // The exchange's part of the server's shutdown notice: each direction with a batch outstanding is no
 // longer active, its deferred batch is dropped, and the host is notified once for it.
 void EndBatchesOfLostServer(OpcDriver& drv);
+// After recovery from a lost server: no value, quality, timestamp or status from before the loss
+// survives, and nothing queued then is sent; every channel is as after Init.
+void ResetExchange(OpcDriver& drv);
 
 // The guards and handlers of the direction's messages (their rows are in driver/message_table.cpp).
 // The issue of a deferred batch: wParam is the number EndBatch posted, and no batch has gone out since.

@@ -1,7 +1,10 @@
 #include "exchange/batch_timeout.h"
 
 #include "connection/message_window.h"
+#include "connection/recovery.h"
 #include "exchange/batch.h"
+#include "exchange/read_cycle.h"
+#include "exchange/write_cycle.h"
 #include "hostrt/core.h"
 
 namespace {
@@ -16,8 +19,8 @@ void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind)
 {
     BatchState& state = drv.*kind.state;
     state.timerArmed = true;
-    state.timerDeadline = Ticks64() + kBatchTimeoutMs;
-    StartWindowTimer(drv, kind.timerId, kBatchTimeoutMs + kTimerSlackMs);
+    state.timerDeadline = Ticks64() + drv.batchTimeoutMs;
+    StartWindowTimer(drv, kind.timerId, drv.batchTimeoutMs + kTimerSlackMs);
 }
 
 void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind)
@@ -37,5 +40,16 @@ bool BatchTimeoutDue(const OpcDriver& drv, const BatchKind& kind)
 
 void OnBatchTimeout(OpcDriver& drv, const BatchKind& kind)
 {
+    if (HasFlag(drv, ThreadMode)) {
+        // The worker is held in its call: it is given up, and with it the other direction's batch. A
+        // worker that has answered meanwhile ends the batch with its message.
+        if (!GiveUpOnWorker(drv, &kind == &kWriteBatch)) {
+            StopBatchTimeout(drv, kind);
+            return;
+        }
+        const BatchKind& other = &kind == &kWriteBatch ? kReadBatch : kWriteBatch;
+        if (HasFlag(drv, other.activeFlag) && !(drv.*other.state).issuing) EndBatch(drv, other);
+    }
     EndBatch(drv, kind);
+    if (LoseServer(drv, LossCause::BatchLimit, S_OK)) EndBatchesOfLostServer(drv);
 }

@@ -1,19 +1,18 @@
 #pragma once
-// The limit on an asynchronous batch. A server that dies after accepting a Read or Write never sends its
-// completion, and nothing else would tell the instance: every later batch would only be deferred behind
-// the dead one, and the host would wait for a notification for ever. So each accepted asynchronous batch
-// runs a timer on the instance's window; when it expires first, the batch ends as a failed one. Anyone
-// can post a WM_TIMER with the timer's id, so the deadline is kept in the record and decides.
+// The limit on a batch (the file's batch_timeout, 30 s by default). A server that dies after accepting an
+// asynchronous Read or Write never sends its completion, and a synchronous call into a hung server never
+// returns to the worker; nothing else would tell the instance: every later batch would only be deferred
+// behind the dead one, and the host would wait for a notification for ever. So each accepted batch runs a
+// timer on the instance's window; when it expires first, the batch ends as a failed one. Anyone can post a
+// WM_TIMER with the timer's id, so the deadline is kept in the record and decides.
 
 #include <cstdint>
 
 struct OpcDriver;
 struct BatchKind;
 
-// The longest wait for an asynchronous completion, the bound the driver uses for its other waits too.
-constexpr std::uint32_t kBatchTimeoutMs = 30000;
-
-// Arms the direction's limit for the batch just issued: its deadline, and the window timer.
+// Arms the direction's limit (the file's batch_timeout) for the batch just issued: its deadline, and the
+// window timer.
 void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind);
 // Disarms it; harmless when it is not armed.
 void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind);
@@ -22,5 +21,6 @@ void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind);
 bool BatchTimeoutDue(const OpcDriver& drv, const BatchKind& kind);
 // The handler: the batch ends as a failed one (its outstanding channels get StatusFailed, a deferred
 // batch goes out, the host is notified with the batch's kind). A later completion of it is ignored by
-// its transaction id.
+// its transaction id. In synchronous mode the worker held in the call is given up and the other
+// direction's batch ends the same way. With `reconnect` the instance has then lost its server.
 void OnBatchTimeout(OpcDriver& drv, const BatchKind& kind);

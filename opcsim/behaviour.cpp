@@ -22,6 +22,15 @@ CallGate EnterCall(SimProcess& sim, SimMethod method)
             TerminateProcess(GetCurrentProcess(), 3); // no clean-up at all, as a crash
         }
     }
+    for (const TriggerRule& r : s.exits) {
+        if (r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth)) {
+            // A clean end inside the call: COM forgets the class, so the next client starts a new server.
+            WriteSimLog(sim.log, std::string("exit-call ") + SimMethodName(method));
+            CoRevokeClassObject(sim.classCookie);
+            CloseSimLog(sim.log);
+            ExitProcess(0);
+        }
+    }
     for (const TriggerRule& r : s.hangs) {
         if (r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth)) {
             WriteSimLog(sim.log, std::string("hang ") + SimMethodName(method));

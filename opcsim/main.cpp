@@ -95,16 +95,15 @@ int Run(SimProcess& sim, const SimArgs& args)
     InitAddressSpace(sim.space, sim.scenario);
     static Watch watch{OpenProcess(SYNCHRONIZE, FALSE, parent), sim.quitEvent};
     if (watch.parent != nullptr) CloseHandle(CreateThread(nullptr, 0, WatchParent, &watch, 0, nullptr));
-    DWORD cookie = 0;
     HRESULT hr = CoRegisterClassObject(args.clsid, reinterpret_cast<IUnknown*>(SimClassFactory(sim)),
-                                       CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+                                       CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &sim.classCookie);
     if (FAILED(hr)) {
         WriteSimLog(sim.log, "error CoRegisterClassObject " + HexHResult(hr));
         return 4;
     }
     SetTimer(sim.window, kTimerLinger, sim.scenario.lingerMs, nullptr); // no client may come at all
     RunMessageLoop(sim);
-    CoRevokeClassObject(cookie);
+    CoRevokeClassObject(sim.classCookie);
     WriteSimLog(sim.log, "exit");
     return 0;
 }

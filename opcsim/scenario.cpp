@@ -288,13 +288,17 @@ bool ParseBehaviour(const Tokens& t, Scenario& s, std::string& error)
             return true;
         }
     }
-    if ((name == "crash" || name == "hang") && (t.size() == 3 || t.size() == 4)) {
+    if ((name == "crash" || name == "hang" || name == "exit") && (t.size() == 3 || t.size() == 4)) {
         TriggerRule r;
         if (!ParseMethod(t[2], r.method, error)) return false;
         if (t.size() == 3 || (ParseCount(t[3], r.nth) && r.nth > 0)) {
-            (name == "crash" ? s.crashes : s.hangs).push_back(r);
+            (name == "crash" ? s.crashes : name == "hang" ? s.hangs : s.exits).push_back(r);
             return true;
         }
+    }
+    if (name == "exit-after-shutdown" && t.size() == 3 && ParseCount(t[2], s.exitAfterShutdownMs)) {
+        s.exitAfterShutdown = true;
+        return true;
     }
     if (error.empty()) error = "bad behaviour line";
     return false;

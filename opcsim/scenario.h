@@ -95,6 +95,10 @@ struct Scenario {
     std::vector<DelayRule> delays{};
     std::vector<TriggerRule> crashes{};
     std::vector<TriggerRule> hangs{};
+    // ExitProcess inside the nth call, after revoking the class, so that COM can start the server again.
+    std::vector<TriggerRule> exits{};
+    bool exitAfterShutdown = false;
+    DWORD exitAfterShutdownMs = 0; // the process ends this long after its shutdown notices went out
     EmptyCompletion emptyRead = EmptyCompletion::None;
     EmptyCompletion emptyWrite = EmptyCompletion::None;
     // Completions that name their items by client handles the client never gave (kForeignHandleBit set).

@@ -25,4 +25,6 @@ void SendShutdownNotices(SimProcess& sim)
         if (thread != nullptr) CloseHandle(thread);
         ReleaseInterface(sink);
     }
+    if (sim.scenario.exitAfterShutdown)
+        SetTimer(sim.window, kTimerExit, sim.scenario.exitAfterShutdownMs, nullptr);
 }

@@ -26,6 +26,7 @@ struct SimProcess {
     DWORD nextCancelId = 1;
     std::vector<ServerObject*> servers{}; // not counted: each removes itself when it ends
     bool shutdownSent = false;
+    DWORD classCookie = 0; // of CoRegisterClassObject, revoked before an exit the scenario asks for
 };
 
 // Window messages and timers of the process window.
@@ -34,3 +35,4 @@ constexpr UINT kMsgShutdown = WM_APP + 2;
 constexpr UINT_PTR kTimerLinger = 1;
 constexpr UINT_PTR kTimerDeliver = 2;
 constexpr UINT_PTR kTimerShutdown = 3;
+constexpr UINT_PTR kTimerExit = 4;

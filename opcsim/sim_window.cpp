@@ -20,6 +20,12 @@ LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         SendShutdownNotices(*sim);
         return 0;
     }
+    if (message == WM_TIMER && wParam == kTimerExit) {
+        // The scenario's end after its shutdown notice: the main loop revokes the class and exits.
+        KillTimer(window, kTimerExit);
+        SetEvent(sim->quitEvent);
+        return 0;
+    }
     if (message == WM_TIMER && wParam == kTimerLinger) {
         KillTimer(window, kTimerLinger);
         if (sim->liveObjects == 0) SetEvent(sim->quitEvent);

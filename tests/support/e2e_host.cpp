@@ -126,8 +126,8 @@ bool E2eHost::Init(const DriverApi& exports, const std::string& parameters, Widt
         RegisterSimScenario(std::string(kSimStandardItems) + behaviours, sim);
     if (!registered) return registered;
     std::string text;
-    if (!Init(exports, ParameterText(sim, "debug = yes\n" + ModeLines(mode), kStandardChannels), Width::Ansi,
-              &text))
+    if (!Init(exports, ParameterText(sim, "debug = yes\n" + ModeLines(mode) + serverKeys, kStandardChannels),
+              Width::Ansi, &text))
         return ::testing::AssertionFailure() << "Init failed: " << text;
     return ::testing::AssertionSuccess();
 }

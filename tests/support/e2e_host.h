@@ -101,6 +101,8 @@ public:
     OpcDriver* Instance() const { return instance; }
     std::uint32_t UserData() const { return userData; }
     std::vector<HostNote> notes;
+    // More [server] lines for the parameter file of the next Start ("key = value\n" each).
+    std::string serverKeys;
     // Runs inside each notification, after it was recorded.
     std::function<void(std::uint32_t kind)> onNotify;
 

@@ -74,6 +74,7 @@ void ExchangeTest::TearDown()
         drv->asyncIo = nullptr;
         if (drv->readEvent != nullptr) CloseHandle(drv->readEvent);
         if (drv->writeEvent != nullptr) CloseHandle(drv->writeEvent);
+        if (drv->thread != nullptr) CloseHandle(drv->thread);
         // No connection to end (no Done): the last holder's release clears the table and the batches.
         ReleaseDriverRecord(drv);
     }
@@ -103,7 +104,9 @@ void ExchangeTest::UseSyncMode(bool workerAlive)
         ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
     }
     drv->asyncIo = nullptr;
-    drv->thread = worker;
+    // The driver's own handle: one that gives up on its worker closes it.
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), worker, GetCurrentProcess(), &drv->thread, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
     drv->readEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     drv->writeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     SetFlag(*drv, ThreadMode);

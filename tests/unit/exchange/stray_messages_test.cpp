@@ -135,15 +135,21 @@ TEST_P(StrayMessageTest, TheLimitsTimerActsOnlyOnceItsDeadlineHasPassed)
     EXPECT_EQ(notes.size(), 1u);
 }
 
-TEST_P(StrayMessageTest, TheLimitsTimerDoesNothingInSynchronousMode)
+TEST_P(StrayMessageTest, InSynchronousModeTheLimitsTimerActsOnlyAfterItsDeadline)
 {
     UseSyncMode(true);
     Request({kChA});
     dir().fire(*drv);
+    SendMessageA(drv->window, WM_TIMER, dir().batch->timerId, 0);
+    EXPECT_TRUE(HasFlag(*drv, dir().activeFlag)) << "a timer message before the deadline";
+    EXPECT_NE(drv->*dir().syncChannels, nullptr);
+    // The worker never answers: at the deadline the batch ends as failed and is notified.
     (drv->*dir().batch->state).timerDeadline = 0;
     SendMessageA(drv->window, WM_TIMER, dir().batch->timerId, 0);
-    EXPECT_TRUE(HasFlag(*drv, dir().activeFlag)) << "the limit is armed only for asynchronous batches";
-    EXPECT_NE(drv->*dir().syncChannels, nullptr);
+    EXPECT_FALSE(HasFlag(*drv, dir().activeFlag));
+    EXPECT_EQ(StatusOf(kChA), StatusFailed);
+    Pump();
+    EXPECT_EQ(notes.size(), 1u);
 }
 
 TEST_P(StrayMessageTest, EachBatchEndIsNotifiedOnceAndInOrderWhateverIsPostedBeside)

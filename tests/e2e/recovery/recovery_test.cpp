@@ -1,0 +1,148 @@
+// Recovery with `reconnect`, end to end in both modes: a shutdown notice, a server that exits inside a
+// read or a write call, one that stays away for several attempts, and Done and DisposeDriver during an
+// attempt. After each loss the instance reports StatusServerDown, sends nothing, and once the server is
+// back every channel starts as never exchanged and batches work again.
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/recovery/recovery_fixture.h"
+
+namespace {
+
+constexpr std::int32_t kWrittenBeforeLoss = 777;
+constexpr double kWrittenWhileLost = 99.25;
+// The host's quality of a good OPC quality.
+constexpr std::uint32_t kGoodQuality = 750;
+
+class RecoveryTest : public RecoveryE2E {
+protected:
+    // Writes one value and waits for the batch's notification.
+    ::testing::AssertionResult WriteBatch(std::uint32_t channel, const HostValue& value)
+    {
+        std::size_t before = host.notes.size();
+        host.RequestWrite(channel, value);
+        host.FireWrite();
+        return host.WaitNotified(before + 1);
+    }
+    // Fires a batch that the server ends itself in; synchronous mode notifies its failure, asynchronous
+    // mode fails it on return.
+    void FireFatal(bool write)
+    {
+        std::size_t before = host.notes.size();
+        if (write) {
+            host.RequestWrite(kR8, Value(TypeF64, 1.5));
+            host.FireWrite();
+        } else {
+            host.RequestRead({kI4});
+            host.FireRead();
+        }
+        if (mode() == Mode::Sync) {
+            EXPECT_TRUE(host.WaitNotified(before + 1));
+        }
+    }
+    // A read of Sim.I4 after recovery gives the new server's value.
+    void ExpectReadsAgain()
+    {
+        ASSERT_TRUE(host.ReadBatch({kI4}));
+        EXPECT_EQ(host.ReadStatus(kI4), StatusOk);
+        Delivered got = host.Get(kI4, TypeI32);
+        EXPECT_EQ(ReadPayload<std::int32_t>(got.value), 123456);
+        EXPECT_EQ(got.quality, kGoodQuality);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothModes, RecoveryTest, ::testing::Values(Mode::Async, Mode::Sync), ModeTestName);
+
+TEST_P(RecoveryTest, ShutdownNoticeThenDataAgainWithNothingFromBeforeTheLoss)
+{
+    // The notice comes well after the first batches; the next server process sends none.
+    ASSERT_TRUE(StartWith(kRecoveryKeys, "behaviour shutdown after=1500ms reason=update\n"
+                                         "behaviour exit-after-shutdown 200\n"));
+    ASSERT_TRUE(NextScenario());
+    ASSERT_TRUE(WriteBatch(kI4, Value(TypeI32, kWrittenBeforeLoss)));
+    ASSERT_TRUE(host.ReadBatch({kI4}));
+    EXPECT_EQ(ReadPayload<std::int32_t>(host.Get(kI4, TypeI32).value), kWrittenBeforeLoss);
+
+    ASSERT_TRUE(WaitLost());
+    // The sink marks the instance at once; the host's thread lets the connection go when it dispatches.
+    EXPECT_TRUE(
+        WaitUntil([&] { return SawTrace("Reconnect: IOPCShutdown->ShutdownRequest(...), server lost"); },
+                  kRecoveryWaitMs, "the loss's trace line"));
+    // While lost: nothing is delivered, nothing queued, nothing notified.
+    Delivered lost = host.Get(kI4, TypeI32);
+    EXPECT_EQ(lost.quality, kPending) << "GetInput3 writes nothing while lost";
+    std::size_t notified = host.notes.size();
+    host.RequestWrite(kR8, Value(TypeF64, kWrittenWhileLost));
+    host.FireWrite();
+    host.RequestRead({kI4});
+    host.FireRead();
+    EXPECT_EQ(host.WriteStatus(kR8), StatusServerDown);
+
+    ASSERT_TRUE(WaitBack());
+    EXPECT_EQ(host.notes.size(), notified);
+    EXPECT_EQ(ServerStarts(), 2u);
+    // Nothing from before the loss: no value, quality 0, never exchanged in either direction.
+    Delivered fresh = host.Get(kI4, TypeI32);
+    EXPECT_EQ(fresh.quality, 0u);
+    EXPECT_EQ(host.WriteStatus(kR8), StatusFailed);
+    ExpectReadsAgain();
+    EXPECT_EQ(ServerWrites("Sim.R8 "), 0u) << "a write requested while lost is never sent";
+    ASSERT_TRUE(WriteBatch(kR8, Value(TypeF64, 4.5)));
+    EXPECT_EQ(host.WriteStatus(kR8), StatusOk);
+    EXPECT_EQ(ServerWrites("Sim.R8 "), 1u);
+    EXPECT_TRUE(SawTrace("Reconnect: attempt 1"));
+    EXPECT_TRUE(SawTrace("Reconnect: connected again"));
+}
+
+TEST_P(RecoveryTest, ServerThatExitsInsideAReadOrAWriteCallComesBack)
+{
+    for (bool write : {false, true}) {
+        SCOPED_TRACE(write ? "write" : "read");
+        host.notes.clear();
+        ASSERT_TRUE(
+            StartWith(kRecoveryKeys,
+                      "behaviour exit " + std::string(write ? WriteCall(mode()) : ReadCall(mode())) + "\n"));
+        ASSERT_TRUE(NextScenario());
+        FireFatal(write);
+        // The call's failure means the server is gone: lost at once.
+        EXPECT_EQ(host.ReadStatus(kI4), StatusServerDown);
+        EXPECT_TRUE(SawTrace("Reconnect: server or connection gone (hr = 0x800706BE), server lost"));
+        ASSERT_TRUE(WaitBack());
+        ExpectReadsAgain();
+        ASSERT_TRUE(WriteBatch(kR8, Value(TypeF64, 6.25)));
+        EXPECT_EQ(host.WriteStatus(kR8), StatusOk);
+        EXPECT_EQ(Logged("exit-call ").size(), 1u);
+        host.Stop();
+    }
+}
+
+TEST_P(RecoveryTest, ServerThatStaysAwayForSeveralAttemptsComesBackWhenItCanStart)
+{
+    ASSERT_TRUE(StartWith(kRecoveryKeys, "behaviour exit " + std::string(ReadCall(mode())) + "\n"));
+    ASSERT_TRUE(NextScenario());
+    ASSERT_TRUE(BreakRegistration());
+    FireFatal(false);
+    ASSERT_TRUE(WaitLost());
+    ASSERT_TRUE(
+        WaitUntil([&] { return SawTrace("Reconnect: attempt 3"); }, kRecoveryWaitMs, "a third attempt"));
+    EXPECT_TRUE(SawTrace("Reconnect: attempt failed (Cannot create specified OPC server instance)"));
+    EXPECT_EQ(host.ReadStatus(kI4), StatusServerDown);
+    ASSERT_TRUE(RestoreRegistration());
+    ASSERT_TRUE(WaitBack());
+    ExpectReadsAgain();
+}
+
+TEST_P(RecoveryTest, DoneAndDisposeDriverDuringAnAttemptReturnAtOnce)
+{
+    ASSERT_TRUE(StartWith(kRecoveryKeys, "behaviour exit " + std::string(ReadCall(mode())) + "\n"));
+    ASSERT_TRUE(NextScenario());
+    FireFatal(false);
+    ASSERT_TRUE(WaitLost());
+    // The attempt starts a new server process, which takes Wine about a second: Done comes inside it.
+    ASSERT_TRUE(WaitUntil([&] { return SawTrace("Reconnect: attempt 1"); }, kRecoveryWaitMs, "the attempt"));
+    ULONGLONG start = GetTickCount64();
+    host.Stop();
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+}
+
+} // namespace
