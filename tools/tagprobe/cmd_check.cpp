@@ -117,9 +117,12 @@ void ReviewServer(FileReview& review)
     ReleaseInterface(server);
 }
 
-// Init's own verdict, unless a finding of the file's review carries its text already.
+// Init's own verdict, unless a finding of the file's review carries its text already; a driver that
+// could not be loaded is one too, since then nothing says that Init would succeed.
 void AddInitVerdict(const ProbeRun& run, FileReview& review)
 {
+    if (!run.loadError.empty())
+        review.findings.push_back(Finding{0, FindingLevel::Error, L"Init not tried: " + run.loadError});
     if (run.initError.empty()) return;
     for (const auto& finding : review.findings)
         if (finding.text == run.initError) return;
@@ -178,6 +181,7 @@ int RunCheck(const ProbeOptions& options)
     AddInitVerdict(run, review);
     CloseRun(run);
     PrintReview(options, review);
-    if (code == ExitOk && CountFindings(review.findings, FindingLevel::Error) > 0) code = ExitChannelFailed;
-    return code;
+    // One verdict for check, whatever failed: Init's own failure is an error of the review as well.
+    bool wouldFail = code != ExitOk || CountFindings(review.findings, FindingLevel::Error) > 0;
+    return wouldFail ? ExitWouldFail : ExitOk;
 }

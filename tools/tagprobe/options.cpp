@@ -177,6 +177,8 @@ std::vector<std::wstring> UsageLines()
         L"         --trace           show the driver's debug trace lines (the file must set debug = true)",
         L"         --timeout MS      the longest wait for one notification (default 10000)",
         L"         --readback        write: read the written channels back afterwards",
-        L"exit codes: 0 all good, 1 some channel failed (check: would fail), 2 Init failed, 3 usage error",
+        L"exit codes: 0 all good, 1 some channel failed, 2 Init failed, 3 usage error",
+        L"            check: 0 the file is sound, 1 a finding would make Init or a channel fail, 3 usage "
+        L"error",
     };
 }

@@ -9,13 +9,14 @@
 int OpenRun(const ProbeOptions& options, ProbeRun& run)
 {
     std::wstring error;
-    if (!LoadDriverLibrary(options.wide, run.lib, error)) {
-        PrintError(error);
+    // The runtime's thread is a single-threaded apartment; the driver's own CoInitialize then only
+    // counts up, and tagprobe's look at the server shares the apartment (also when the driver cannot
+    // be loaded: check still asks the server about the items).
+    run.comInitialized = SUCCEEDED(CoInitialize(nullptr));
+    if (!LoadDriverLibrary(options.wide, run.lib, run.loadError)) {
+        PrintError(run.loadError);
         return ExitInitFailed;
     }
-    // The runtime's thread is a single-threaded apartment; the driver's own CoInitialize then only
-    // counts up, and tagprobe's look at the server shares the apartment.
-    run.comInitialized = SUCCEEDED(CoInitialize(nullptr));
     if (options.trace) run.tracing = StartTraceTap();
     if (!StartSession(run.lib, options.file, run.session, run.initError)) {
         if (!options.quiet) PrintLine(L"Init failed: " + run.initError);

@@ -15,6 +15,7 @@ struct ProbeRun {
     ParamListing listing{};
     bool comInitialized = false;
     bool tracing = false;
+    std::wstring loadError{}; // why tagport.dll could not be loaded; Init was then not called
     std::wstring initError{}; // Init's error text when it failed
 };
 

@@ -1,5 +1,6 @@
 #include "tools/tagprobe/server_notes.h"
 
+#include "config/seconds.h"
 #include "config/server_keys.h"
 #include "driver/opc_driver.h"
 #include "hostrt/param_value.h"
@@ -13,16 +14,14 @@ std::wstring Ms(std::uint32_t ms)
     return std::to_wstring(ms) + L" ms";
 }
 
-// batch_timeout and reconnect: the seconds as milliseconds, truncated as the driver's other times are;
+// batch_timeout and reconnect, which the driver does not hold in its record yet: read and converted
+// as the driver reads its other times, so that the note says the milliseconds the driver would use;
 // false for a value that is no such number.
 bool SecondsAsMs(const std::wstring& value, std::uint32_t& ms)
 {
     double seconds = 0.0;
-    if (!ParseRealText(static_cast<std::uint32_t>(value.size()), value.c_str(), &seconds)) return false;
-    double product = seconds * 1000.0;
-    if (!(product >= 0.0 && product < 4294967295.0)) return false;
-    ms = static_cast<std::uint32_t>(product);
-    return true;
+    return ParseRealText(static_cast<std::uint32_t>(value.size()), value.c_str(), &seconds) &&
+           SecondsToMilliseconds(seconds, &ms);
 }
 
 std::wstring ModeNote(const OpcDriver& drv)

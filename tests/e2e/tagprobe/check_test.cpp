@@ -6,6 +6,7 @@
 #include "tests/e2e/tagprobe/probe_process.h"
 #include "tools/tagprobe/text_convert.h"
 #include "tests/e2e/tagprobe/sim_fixture.h"
+#include "tests/support/sim_control.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST_F(CheckAgainstSim, AGroupWithoutAsyncIoShowsTheFallBack)
                    "parameter file + tagprobe's look at the server"}));
 }
 
-TEST_F(CheckAgainstSim, ABrokenParameterFileGivesTheDriversTextAndExitTwo)
+TEST_F(CheckAgainstSim, ABrokenParameterFileGivesTheDriversTextAndExitOne)
 {
     struct Broken {
         std::string text;
@@ -90,7 +91,7 @@ TEST_F(CheckAgainstSim, ABrokenParameterFileGivesTheDriversTextAndExitTwo)
     for (const auto& broken : cases) {
         TempFile file(broken.text);
         ProbeResult result = Check(file);
-        EXPECT_EQ(result.exitCode, 2u) << broken.message;
+        EXPECT_EQ(result.exitCode, 1u) << broken.message;
         ASSERT_FALSE(Lines(result.out).empty());
         EXPECT_EQ(Lines(result.out)[0], broken.message);
     }
@@ -100,7 +101,7 @@ TEST_F(CheckAgainstSim, AMissingFileIsRefusedByTheDriver)
 {
     ProbeResult result;
     ASSERT_TRUE(RunProbe({L"check", L"Z:\\no\\such\\plant.par"}, result));
-    EXPECT_EQ(result.exitCode, 2u);
+    EXPECT_EQ(result.exitCode, 1u);
     ASSERT_FALSE(Lines(result.out).empty());
     EXPECT_EQ(Lines(result.out)[0], "Init failed: Cannot open specified parameter file");
 }
@@ -113,7 +114,7 @@ TEST_F(CheckAgainstSim, AServerThatIsNotRegisteredIsNamedAsSuch)
     StringFromGUID2(unknown, text, 40);
     auto file = StandardParFile(text, "");
     ProbeResult result = Check(*file);
-    EXPECT_EQ(result.exitCode, 2u);
+    EXPECT_EQ(result.exitCode, 1u);
     std::vector<std::string> lines = Lines(result.out);
     lines.resize(2);
     EXPECT_EQ(lines,
@@ -125,3 +126,26 @@ TEST_F(CheckAgainstSim, AServerThatIsNotRegisteredIsNamedAsSuch)
 }
 
 } // namespace
+
+// A copy of tagprobe without tagport.dll beside it: Init is not tried, and check must not call the
+// file sound; the server is still asked about the items (no finding: the item is sound).
+TEST_F(CheckAgainstSim, ADriverThatCannotBeLoadedIsAnErrorOfTheReviewAndExitOne)
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"tagprobe-nodriver-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring copy = folder + L"\\tagprobe.exe";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + L"tagprobe.exe").c_str(), copy.c_str(), FALSE));
+    TempFile file("[server]\r\nCLSID = " + Utf8FromWide(sim.server.clsidText) +
+                  "\r\n[channels]\r\n1 = Sim.I4\r\n");
+    ProbeResult result;
+    ASSERT_TRUE(RunProbe({L"check", file.Path(), L"--quiet"}, result, copy));
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    std::string reason = "cannot load " + Utf8FromWide(folder) + "\\tagport.dll (Windows error 126)";
+    EXPECT_EQ(Lines(result.err), std::vector<std::string>{"tagprobe: " + reason});
+    EXPECT_EQ(TableRows(result.out, "line"), (std::vector<Row>{{"-", "error", "Init not tried: " + reason}}));
+    EXPECT_EQ(Lines(result.out).back(), "1 finding, which makes Init or a channel fail");
+}

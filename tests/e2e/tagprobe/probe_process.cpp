@@ -45,7 +45,8 @@ std::string Trim(const std::string& text)
 
 } // namespace
 
-::testing::AssertionResult RunProbe(const std::vector<std::wstring>& args, ProbeResult& result)
+::testing::AssertionResult RunProbe(const std::vector<std::wstring>& args, ProbeResult& result,
+                                    const std::wstring& copy)
 {
     result = ProbeResult{};
     wchar_t folder[MAX_PATH + 1] = {};
@@ -55,7 +56,7 @@ std::string Trim(const std::string& text)
     std::wstring errPath = stem + L".err";
     HANDLE out = CreateCaptureFile(outPath);
     HANDLE err = CreateCaptureFile(errPath);
-    std::wstring program = BinaryFolder() + L"tagprobe.exe";
+    std::wstring program = copy.empty() ? BinaryFolder() + L"tagprobe.exe" : copy;
     std::wstring commandLine = Quoted(program);
     for (const auto& arg : args)
         commandLine += L" " + Quoted(arg);

@@ -16,8 +16,10 @@ struct ProbeResult {
     std::string err; // standard error, UTF-8
 };
 
-// Runs tagprobe with args and waits for it (at most 120 s, then it is ended by its handle).
-::testing::AssertionResult RunProbe(const std::vector<std::wstring>& args, ProbeResult& result);
+// Runs tagprobe with args and waits for it (at most 120 s, then it is ended by its handle). program:
+// another copy of tagprobe.exe to run; empty for the one beside the test program.
+::testing::AssertionResult RunProbe(const std::vector<std::wstring>& args, ProbeResult& result,
+                                    const std::wstring& program = {});
 
 // The lines of text, without line breaks.
 std::vector<std::string> Lines(const std::string& text);

@@ -143,7 +143,7 @@ TEST_F(ServersAndReview, CheckReportsEveryKindOfFindingAtItsLine)
                                    "[extra]\r\n"           // 13
                                    "sync = true\r\n"));    // 14
     ProbeResult result = Run({L"check", file.Path()});
-    EXPECT_EQ(result.exitCode, 2u) << result.out << result.err; // Init fails: the driver refuses debug
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err; // Init fails: the driver refuses debug
     EXPECT_EQ(Lines(result.out)[0], "Init failed: debug: Wrong value in [server] section of PAR file");
     std::vector<Row> expected = {
         {"1", "note",
@@ -202,7 +202,7 @@ TEST_F(ServersAndReview, AMisspeltItemIdFailsInitAndTheReviewSaysWhich)
 {
     TempFile file(ParFile(Clsid(), "[channels]\r\n1 = Sim.I4\r\n2 = Sim.Uncertian\r\n"));
     ProbeResult result = Run({L"check", file.Path(), L"--quiet"});
-    EXPECT_EQ(result.exitCode, 2u) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
     EXPECT_EQ(
         TableRows(result.out, "line"),
         (std::vector<Row>{
@@ -216,7 +216,7 @@ TEST_F(ServersAndReview, AServerWithoutBrowsingGetsFindingsWithoutSuggestions)
 {
     TempFile file(ParFile(Utf8FromWide(other.server.clsidText), "[channels]\r\n1 = Sim.BadQualty\r\n"));
     ProbeResult result = Run({L"check", file.Path(), L"--quiet"});
-    EXPECT_EQ(result.exitCode, 2u) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
     EXPECT_EQ(
         TableRow(result.out, "line", "4"),
         (Row{"4", "error",

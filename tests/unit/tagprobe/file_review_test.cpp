@@ -1,5 +1,7 @@
 // The review of a parameter file without a server: where the driver's reader and checks refuse or
 // ignore something, at which line, and what the driver does with each accepted key.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_file.h"
@@ -231,6 +233,42 @@ TEST(ReviewParameterFile, EachAcceptedKeysNoteSaysWhatTheDriverDoesWithIt)
         EXPECT_EQ(found[2].level, FindingLevel::Note);
         EXPECT_EQ(found[2].text, c.note);
     }
+}
+
+// 4.35 lies just below 4.35 as a double: a plain product with 1000 cut to 4349 ms, the driver takes 4350.
+TEST(ReviewParameterFile, EveryTimeIsTheDriversOwnMillisecondsOfTheSeconds)
+{
+    FileReview review;
+    std::vector<Expected> found = Review(std::string("[server]\r\n") + kClsidLine +
+                                             "wait_time = 4.35\r\n"     // 3
+                                             "update_rate = 4.35\r\n"   // 4
+                                             "batch_timeout = 4.35\r\n" // 5
+                                             "reconnect = 4.35\r\n"     // 6
+                                             "[channels]\r\n1 = A\r\n",
+                                         review);
+    ASSERT_EQ(found.size(), 6u);
+    const char* expected[] = {
+        "wait_time = 4.35: a pause of 4350 ms after",
+        "update_rate = 4.35: the group is active with a requested update rate of 4350 ms:",
+        "batch_timeout = 4.35: a batch that the server has not answered within 4350 ms ends",
+        "reconnect = 4.35: an instance that loses its server tries the whole connection again every 4350 ms",
+    };
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(found[i + 2].line, i + 3);
+        EXPECT_EQ(found[i + 2].text.compare(0, std::strlen(expected[i]), expected[i]), 0)
+            << found[i + 2].text;
+    }
+    // Just below the limit as written, but the driver's microseconds reach 4294967295 ms: refused.
+    found =
+        Review(std::string("[server]\r\n") + kClsidLine +
+                   "batch_timeout = 4294967.2949999\r\nreconnect = 4294967.294\r\n[channels]\r\n1 = A\r\n",
+               review);
+    ExpectFindings(WithoutNotes(found),
+                   {{3, FindingLevel::Warning,
+                     "batch_timeout = 4294967.2949999: not a number of seconds from 0 to "
+                     "4294967.294"}});
+    EXPECT_EQ(found.back().text, "reconnect = 4294967.294: an instance that loses its server tries the whole "
+                                 "connection again every 4294967294 ms");
 }
 
 TEST(ReviewParameterFile, ASupervisionTimeThatIsNoNumberOfSecondsIsAWarning)
