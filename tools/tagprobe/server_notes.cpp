@@ -1,6 +1,5 @@
 #include "tools/tagprobe/server_notes.h"
 
-#include "config/seconds.h"
 #include "config/server_keys.h"
 #include "driver/opc_driver.h"
 #include "hostrt/param_value.h"
@@ -12,16 +11,6 @@ constexpr wchar_t kSyncMode[] = L"synchronous mode (a worker thread with IOPCSyn
 std::wstring Ms(std::uint32_t ms)
 {
     return std::to_wstring(ms) + L" ms";
-}
-
-// batch_timeout and reconnect, which the driver does not hold in its record yet: read and converted
-// as the driver reads its other times, so that the note says the milliseconds the driver would use;
-// false for a value that is no such number.
-bool SecondsAsMs(const std::wstring& value, std::uint32_t& ms)
-{
-    double seconds = 0.0;
-    return ParseRealText(static_cast<std::uint32_t>(value.size()), value.c_str(), &seconds) &&
-           SecondsToMilliseconds(seconds, &ms);
 }
 
 std::wstring ModeNote(const OpcDriver& drv)
@@ -45,22 +34,20 @@ std::wstring UpdateRateNote(const OpcDriver& drv)
            L"(OPC_DS_CACHE); asynchronous reads always go to the device";
 }
 
-std::wstring SupervisionNote(const std::wstring& key, const std::wstring& value, FindingLevel& level)
+std::wstring BatchTimeoutNote(const OpcDriver& drv)
 {
-    std::uint32_t ms = 0;
-    if (!SecondsAsMs(value, ms)) {
-        level = FindingLevel::Warning;
-        return L"not a number of seconds from 0 to 4294967.294";
-    }
-    if (key == L"batch_timeout")
-        return L"a batch that the server has not answered within " + Ms(ms) +
-               L" ends as failed, in both modes (without the key: 30000 ms)";
-    if (ms == 0) return L"off: an instance that loses its server stays without it";
-    return L"an instance that loses its server tries the whole connection again every " + Ms(ms);
+    return L"a batch that the server has not answered within " + Ms(drv.batchTimeoutMs) +
+           L" ends as failed, in both modes (without the key: " + Ms(kDefaultBatchTimeoutMs) + L")";
 }
 
-// level stays a note, unless the value is one the driver cannot take.
-std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv, FindingLevel& level)
+std::wstring ReconnectNote(const OpcDriver& drv)
+{
+    if (drv.reconnectMs == 0) return L"off: an instance that loses its server stays without it";
+    return L"an instance that loses its server tries the whole connection again every " + Ms(drv.reconnectMs);
+}
+
+// Called only for a section the driver accepted: drv holds what it loaded.
+std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv)
 {
     const ServerKey* known = FindServerKey(static_cast<std::uint32_t>(key.key.size()), key.key.c_str());
     std::wstring name = known->name;
@@ -85,7 +72,8 @@ std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv, FindingLevel& lev
                    : L"a pause of " + Ms(drv.waitTimeMs) +
                          L" after the server object is created, before its first status query";
     if (name == L"update_rate") return UpdateRateNote(drv);
-    return SupervisionNote(name, key.value, level);
+    if (name == L"batch_timeout") return BatchTimeoutNote(drv);
+    return ReconnectNote(drv);
 }
 
 } // namespace
@@ -95,9 +83,8 @@ void AddServerNotes(const std::vector<KeyLine>& keys, std::uint32_t headerLine, 
 {
     notes.push_back(Finding{headerLine, FindingLevel::Note, ModeNote(drv)});
     for (const auto& key : keys) {
-        FindingLevel level = FindingLevel::Note;
-        std::wstring note = KeyNote(key, drv, level);
+        std::wstring note = KeyNote(key, drv);
         std::wstring given = key.value.empty() ? key.key + L", empty" : key.key + L" = " + key.value;
-        notes.push_back(Finding{key.line, level, given + L": " + note});
+        notes.push_back(Finding{key.line, FindingLevel::Note, given + L": " + note});
     }
 }

@@ -258,27 +258,29 @@ TEST(ReviewParameterFile, EveryTimeIsTheDriversOwnMillisecondsOfTheSeconds)
         EXPECT_EQ(found[i + 2].text.compare(0, std::strlen(expected[i]), expected[i]), 0)
             << found[i + 2].text;
     }
-    // Just below the limit as written, but the driver's microseconds reach 4294967295 ms: refused.
-    found =
-        Review(std::string("[server]\r\n") + kClsidLine +
-                   "batch_timeout = 4294967.2949999\r\nreconnect = 4294967.294\r\n[channels]\r\n1 = A\r\n",
-               review);
-    ExpectFindings(WithoutNotes(found),
-                   {{3, FindingLevel::Warning,
-                     "batch_timeout = 4294967.2949999: not a number of seconds from 0 to "
-                     "4294967.294"}});
+    // Just below the limit as written, but the driver's microseconds reach 4294967295 ms: the driver's
+    // own refusal, at its line.
+    found = Review(std::string("[server]\r\n") + kClsidLine +
+                       "batch_timeout = 4294967.2949999\r\n[channels]\r\n1 = A\r\n",
+                   review);
+    ExpectFindings(
+        WithoutNotes(found),
+        {{3, FindingLevel::Error,
+          "batch_timeout: Time out of range (0 to 4294967.294 seconds) in [server] section of PAR file"}});
+    found = Review(std::string("[server]\r\n") + kClsidLine +
+                       "reconnect = 4294967.294\r\n[channels]\r\n1 = A\r\n",
+                   review);
     EXPECT_EQ(found.back().text, "reconnect = 4294967.294: an instance that loses its server tries the whole "
                                  "connection again every 4294967294 ms");
 }
 
-TEST(ReviewParameterFile, ASupervisionTimeThatIsNoNumberOfSecondsIsAWarning)
+TEST(ReviewParameterFile, ASupervisionTimeThatIsNoNumberOfSecondsIsTheDriversRefusal)
 {
     FileReview review;
     std::vector<Expected> found = Review(
         std::string("[server]\r\n") + kClsidLine + "reconnect = soon\r\n[channels]\r\n1 = A\r\n", review);
-    ExpectFindings(
-        WithoutNotes(found),
-        {{3, FindingLevel::Warning, "reconnect = soon: not a number of seconds from 0 to 4294967.294"}});
+    ExpectFindings(WithoutNotes(found),
+                   {{3, FindingLevel::Error, "reconnect: Wrong value in [server] section of PAR file"}});
 }
 
 TEST(ReviewParameterFile, ABadClsidEndsTheReviewOfServerAtItsLine)
