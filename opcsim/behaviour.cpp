@@ -9,6 +9,11 @@ bool Matches(SimMethod rule, SimMethod call)
     return rule == call || rule == SimMethod::Any;
 }
 
+bool Triggers(const TriggerRule& r, SimMethod method, DWORD nth, DWORD anyNth)
+{
+    return r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth);
+}
+
 } // namespace
 
 CallGate EnterCall(SimProcess& sim, SimMethod method)
@@ -17,13 +22,13 @@ CallGate EnterCall(SimProcess& sim, SimMethod method)
     DWORD anyNth = ++sim.calls[static_cast<int>(SimMethod::Any)];
     const Scenario& s = sim.scenario;
     for (const TriggerRule& r : s.crashes) {
-        if (r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth)) {
+        if (Triggers(r, method, nth, anyNth)) {
             WriteSimLog(sim.log, std::string("crash ") + SimMethodName(method));
             TerminateProcess(GetCurrentProcess(), 3); // no clean-up at all, as a crash
         }
     }
     for (const TriggerRule& r : s.exits) {
-        if (r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth)) {
+        if (Triggers(r, method, nth, anyNth)) {
             // A clean end inside the call: COM forgets the class, so the next client starts a new server.
             WriteSimLog(sim.log, std::string("exit-call ") + SimMethodName(method));
             CoRevokeClassObject(sim.classCookie);
@@ -32,7 +37,7 @@ CallGate EnterCall(SimProcess& sim, SimMethod method)
         }
     }
     for (const TriggerRule& r : s.hangs) {
-        if (r.method == method ? r.nth == nth : (r.method == SimMethod::Any && r.nth == anyNth)) {
+        if (Triggers(r, method, nth, anyNth)) {
             WriteSimLog(sim.log, std::string("hang ") + SimMethodName(method));
             PumpingWait(sim, INFINITE);
             return CallGate{RPC_E_SERVERFAULT, false};
@@ -68,6 +73,18 @@ HRESULT ItemError(const SimProcess& sim, SimMethod method, const std::wstring& i
         if (Matches(r.method, method) && r.itemId == itemId) return r.hr;
     }
     return S_OK;
+}
+
+bool CompletionHangs(SimProcess& sim, SimMethod callback)
+{
+    DWORD nth = ++sim.calls[static_cast<int>(callback)];
+    for (const TriggerRule& r : sim.scenario.hangs) {
+        if (r.method == callback && r.nth == nth) {
+            WriteSimLog(sim.log, std::string("hang ") + SimMethodName(callback));
+            return true;
+        }
+    }
+    return false;
 }
 
 DWORD DelayOf(const SimProcess& sim, SimMethod method)

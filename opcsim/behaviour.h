@@ -22,6 +22,8 @@ HRESULT LeaveCall(SimProcess& sim, SimMethod method, const CallGate& gate, HRESU
 void LogCall(SimProcess& sim, SimMethod method, const std::string& details, HRESULT hr);
 
 HRESULT ItemError(const SimProcess& sim, SimMethod method, const std::wstring& itemId); // S_OK when none
+// Counts the completion; true when the scenario says that this one is never sent.
+bool CompletionHangs(SimProcess& sim, SimMethod callback);
 DWORD DelayOf(const SimProcess& sim, SimMethod method);
 
 // Waits while serving incoming COM calls (other clients keep being served); false when the process quits.

@@ -144,6 +144,10 @@ void FreeCompletion(Completion*& completion)
 
 void DeliverCompletion(SimProcess& sim, Completion* completion)
 {
+    if (CompletionHangs(sim, completion->callback)) {
+        FreeCompletion(completion);
+        return;
+    }
     DWORD delay = DelayOf(sim, completion->callback);
     if (sim.scenario.delivery != Delivery::Posted) {
         if (delay > 0) PumpingWait(sim, delay);

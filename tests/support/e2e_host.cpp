@@ -125,8 +125,14 @@ bool E2eHost::Init(const DriverApi& exports, const std::string& parameters, Widt
     ::testing::AssertionResult registered =
         RegisterSimScenario(std::string(kSimStandardItems) + behaviours, sim);
     if (!registered) return registered;
+    return Join(exports, mode, sim);
+}
+
+::testing::AssertionResult E2eHost::Join(const DriverApi& exports, Mode mode, const SimServer& server)
+{
     std::string text;
-    if (!Init(exports, ParameterText(sim, "debug = yes\n" + ModeLines(mode) + serverKeys, kStandardChannels),
+    if (!Init(exports,
+              ParameterText(server, "debug = yes\n" + ModeLines(mode) + serverKeys, kStandardChannels),
               Width::Ansi, &text))
         return ::testing::AssertionFailure() << "Init failed: " << text;
     return ::testing::AssertionSuccess();

@@ -72,6 +72,9 @@ public:
     // Registers the standard items plus behaviours (scenario lines) as the host's own server under a
     // fresh CLSID and makes an instance in mode with the standard channels and the trace on.
     ::testing::AssertionResult Start(const DriverApi& api, Mode mode, const std::string& behaviours = "");
+    // An instance in mode with the standard channels and the trace on, on another host's server (which
+    // stays that host's to remove).
+    ::testing::AssertionResult Join(const DriverApi& api, Mode mode, const SimServer& server);
     // Done alone, as a host that disposes of the instance later; safe to repeat.
     void Done();
     // Done unless it was called, and DisposeDriver; then the host's own server's registration and log go.

@@ -216,6 +216,21 @@ TEST_F(BehaviourTest, ForeignHandlesCompletionNamesHandlesTheClientNeverGave)
     EXPECT_EQ(sink.calls[0].clients, (std::vector<OPCHANDLE>{0x80000064, 0x80000065}));
 }
 
+TEST_F(BehaviourTest, HangingCompletionIsNeverSentAndTheNextOneIs)
+{
+    Start("behaviour hang OnReadComplete 1\n");
+    OpenAsync();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(AsyncRead(11), S_OK);
+    ASSERT_TRUE(WaitForSimLog(sim, "hang OnReadComplete", 1, 5000));
+    ASSERT_EQ(AsyncRead(12), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return !sink.calls.empty(); }, 5000, "the second OnReadComplete"));
+    PumpMessages();
+    ASSERT_EQ(sink.calls.size(), 1u);
+    EXPECT_EQ(sink.calls[0].transId, 12u);
+    EXPECT_EQ(Status(), static_cast<DWORD>(OPC_STATUS_RUNNING)) << "the server goes on serving";
+}
+
 TEST_F(BehaviourTest, ShutdownNoticeAfterTheSecondSyncRead)
 {
     Start("behaviour shutdown after=2:SyncRead reason=\"Plant stop\"\n");

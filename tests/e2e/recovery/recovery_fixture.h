@@ -28,16 +28,18 @@ protected:
         host.serverKeys = keys;
         return Start(behaviours);
     }
-    // The instance reports every channel as on a lost server.
-    ::testing::AssertionResult WaitLost()
+    // The instance (the host's own, or another) reports every channel as on a lost server.
+    ::testing::AssertionResult WaitLost() { return WaitLost(host); }
+    ::testing::AssertionResult WaitLost(E2eHost& instance)
     {
-        return WaitUntil([&] { return host.ReadStatus(kI4) == StatusServerDown; }, kRecoveryWaitMs,
+        return WaitUntil([&] { return instance.ReadStatus(kI4) == StatusServerDown; }, kRecoveryWaitMs,
                          "the instance losing its server");
     }
     // Back: every channel as never exchanged.
-    ::testing::AssertionResult WaitBack()
+    ::testing::AssertionResult WaitBack() { return WaitBack(host); }
+    ::testing::AssertionResult WaitBack(E2eHost& instance)
     {
-        return WaitUntil([&] { return host.ReadStatus(kI4) == StatusFailed; }, kRecoveryWaitMs,
+        return WaitUntil([&] { return instance.ReadStatus(kI4) == StatusFailed; }, kRecoveryWaitMs,
                          "the instance connected again");
     }
     // The scenario the next server process starts with: the standard items and behaviours.

@@ -1,7 +1,8 @@
 // Recovery with `reconnect`, end to end in both modes: a shutdown notice, a server that exits inside a
-// read or a write call, one that stays away for several attempts, and Done and DisposeDriver during an
-// attempt. After each loss the instance reports StatusServerDown, sends nothing, and once the server is
-// back every channel starts as never exchanged and batches work again.
+// read or a write call, one that stays away for several attempts, two instances on one server that
+// restarts, and Done and DisposeDriver during an attempt. After each loss the instance reports
+// StatusServerDown, sends nothing, and once the server is back every channel starts as never exchanged and
+// batches work again.
 
 #include <gtest/gtest.h>
 
@@ -19,33 +20,39 @@ protected:
     // Writes one value and waits for the batch's notification.
     ::testing::AssertionResult WriteBatch(std::uint32_t channel, const HostValue& value)
     {
-        std::size_t before = host.notes.size();
-        host.RequestWrite(channel, value);
-        host.FireWrite();
-        return host.WaitNotified(before + 1);
+        return WriteBatch(host, channel, value);
     }
-    // Fires a batch that the server ends itself in; synchronous mode notifies its failure, asynchronous
-    // mode fails it on return.
-    void FireFatal(bool write)
+    ::testing::AssertionResult WriteBatch(E2eHost& instance, std::uint32_t channel, const HostValue& value)
     {
-        std::size_t before = host.notes.size();
+        std::size_t before = instance.notes.size();
+        instance.RequestWrite(channel, value);
+        instance.FireWrite();
+        return instance.WaitNotified(before + 1);
+    }
+    // Fires a batch of the instance (the host's own, or another) that meets a server that is gone or
+    // ends itself in it; synchronous mode notifies its failure, asynchronous mode fails it on return.
+    void FireFatal(bool write) { FireFatal(host, write); }
+    void FireFatal(E2eHost& instance, bool write)
+    {
+        std::size_t before = instance.notes.size();
         if (write) {
-            host.RequestWrite(kR8, Value(TypeF64, 1.5));
-            host.FireWrite();
+            instance.RequestWrite(kR8, Value(TypeF64, 1.5));
+            instance.FireWrite();
         } else {
-            host.RequestRead({kI4});
-            host.FireRead();
+            instance.RequestRead({kI4});
+            instance.FireRead();
         }
         if (mode() == Mode::Sync) {
-            EXPECT_TRUE(host.WaitNotified(before + 1));
+            EXPECT_TRUE(instance.WaitNotified(before + 1));
         }
     }
     // A read of Sim.I4 after recovery gives the new server's value.
-    void ExpectReadsAgain()
+    void ExpectReadsAgain() { ExpectReadsAgain(host); }
+    void ExpectReadsAgain(E2eHost& instance)
     {
-        ASSERT_TRUE(host.ReadBatch({kI4}));
-        EXPECT_EQ(host.ReadStatus(kI4), StatusOk);
-        Delivered got = host.Get(kI4, TypeI32);
+        ASSERT_TRUE(instance.ReadBatch({kI4}));
+        EXPECT_EQ(instance.ReadStatus(kI4), StatusOk);
+        Delivered got = instance.Get(kI4, TypeI32);
         EXPECT_EQ(ReadPayload<std::int32_t>(got.value), 123456);
         EXPECT_EQ(got.quality, kGoodQuality);
     }
@@ -130,6 +137,55 @@ TEST_P(RecoveryTest, ServerThatStaysAwayForSeveralAttemptsComesBackWhenItCanStar
     ASSERT_TRUE(RestoreRegistration());
     ASSERT_TRUE(WaitBack());
     ExpectReadsAgain();
+}
+
+TEST_P(RecoveryTest, TwoInstancesOnAServerThatRestartsEachLoseItAndComeBackOnTheirOwn)
+{
+    // Each instance reads once; the third read ends the server inside the call.
+    ASSERT_TRUE(StartWith(kRecoveryKeys, "behaviour exit " + std::string(ReadCall(mode())) + " 3\n"));
+    E2eHost other;
+    other.serverKeys = kRecoveryKeys;
+    ASSERT_TRUE(other.Join(api, mode(), host.Sim()));
+    ASSERT_TRUE(NextScenario());
+    ExpectReadsAgain(host);
+    ExpectReadsAgain(other);
+
+    // The first loses its server in its own call; the other, which has not called since, is untouched.
+    std::size_t otherNotes = other.notes.size();
+    FireFatal(host, false);
+    EXPECT_EQ(host.ReadStatus(kI4), StatusServerDown);
+    ASSERT_TRUE(WaitBack(host));
+    ExpectReadsAgain(host);
+    EXPECT_EQ(other.ReadStatus(kI4), StatusOk);
+    EXPECT_EQ(other.notes.size(), otherNotes);
+
+    // The other finds the server gone at its next call, and comes back on the same new process.
+    std::size_t hostNotes = host.notes.size();
+    FireFatal(other, false);
+    EXPECT_EQ(other.ReadStatus(kI4), StatusServerDown);
+    EXPECT_EQ(host.ReadStatus(kI4), StatusOk);
+    ASSERT_TRUE(WaitBack(other));
+    ExpectReadsAgain(other);
+    EXPECT_EQ(host.notes.size(), hostNotes);
+    EXPECT_EQ(ServerStarts(), 2u);
+    EXPECT_EQ(Logged("exit-call ").size(), 1u);
+
+    // Both work again, each with its own batches: a channel only the other wrote is never exchanged here.
+    ASSERT_TRUE(WriteBatch(host, kI4, Value(TypeI32, 4242)));
+    ASSERT_TRUE(WriteBatch(other, kR8, Value(TypeF64, 8.5)));
+    EXPECT_EQ(host.WriteStatus(kI4), StatusOk);
+    EXPECT_EQ(host.WriteStatus(kR8), StatusFailed);
+    EXPECT_EQ(other.WriteStatus(kR8), StatusOk);
+    EXPECT_EQ(other.WriteStatus(kI4), StatusFailed);
+    ASSERT_TRUE(host.ReadBatch({kR8}));
+    EXPECT_EQ(ReadPayload<double>(host.Get(kR8, TypeF64).value), 8.5);
+    EXPECT_EQ(other.ReadStatus(kR8), StatusFailed) << "the other instance read nothing of it";
+    for (const HostNote& note : host.notes)
+        EXPECT_EQ(note.userData, host.UserData());
+    for (const HostNote& note : other.notes)
+        EXPECT_EQ(note.userData, other.UserData());
+    EXPECT_NE(host.UserData(), other.UserData());
+    other.Stop();
 }
 
 TEST_P(RecoveryTest, DoneAndDisposeDriverDuringAnAttemptReturnAtOnce)
