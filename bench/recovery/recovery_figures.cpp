@@ -203,15 +203,11 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::uint32_t restarts = argc > 1 ? static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 20;
     std::uint32_t cycles = argc > 2 ? static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 200;
-    HMODULE self = GetModuleHandleW(nullptr);
     DriverApi api;
-    auto attach =
-        reinterpret_cast<void(__cdecl*)(HINSTANCE)>(reinterpret_cast<void*>(GetProcAddress(self, "_INIT")));
-    if (!ResolveDriverApi(self, api) || attach == nullptr) {
+    if (!AttachLinkedInDriver(api)) {
         std::printf("cannot resolve the driver's exports\n");
         return 2;
     }
-    attach(self);
     CoInitialize(nullptr);
     if (!BstrCacheIsOff() || !CountTaskMemory()) {
         std::printf("COM task memory cannot be counted: run with OANOCACHE=1\n");

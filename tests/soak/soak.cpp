@@ -148,19 +148,15 @@ int main(int argc, char** argv)
     std::uint32_t seconds =
         argc > 2 ? static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)) : kDefaultSeconds;
     // The driver is part of this program (to see its allocator); its module entry's part is called by hand.
-    HMODULE self = GetModuleHandleW(nullptr);
-    DriverApi api;
-    auto attach =
-        reinterpret_cast<void(__cdecl*)(HINSTANCE)>(reinterpret_cast<void*>(GetProcAddress(self, "_INIT")));
-    if (!ResolveDriverApi(self, api) || attach == nullptr) {
-        std::printf("cannot resolve the driver's exports\n");
-        return 2;
-    }
     if (!BstrCacheIsOff() || !CountTaskMemory()) {
         std::printf("COM task memory cannot be counted: run with OANOCACHE=1\n");
         return 2;
     }
-    attach(self);
+    DriverApi api;
+    if (!AttachLinkedInDriver(api)) {
+        std::printf("cannot resolve the driver's exports\n");
+        return 2;
+    }
     Runner async, sync;
     if (!async.host.Start(api, Mode::Async) || !sync.host.Start(api, Mode::Sync)) {
         std::printf("cannot start the instances\n");

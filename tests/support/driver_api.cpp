@@ -59,6 +59,17 @@ std::wstring BesideProgram(const wchar_t* fileName)
     return resolved;
 }
 
+::testing::AssertionResult AttachLinkedInDriver(DriverApi& api)
+{
+    HMODULE self = GetModuleHandleW(nullptr);
+    auto attach =
+        reinterpret_cast<void(__cdecl*)(HINSTANCE)>(reinterpret_cast<void*>(GetProcAddress(self, "_INIT")));
+    if (attach == nullptr) return ::testing::AssertionFailure() << "the program exports no _INIT";
+    ::testing::AssertionResult resolved = ResolveDriverApi(self, api);
+    if (resolved) attach(self);
+    return resolved;
+}
+
 ::testing::AssertionResult ResolveDriverApi(HMODULE module, DriverApi& api)
 {
     api.module = nullptr;

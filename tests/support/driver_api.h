@@ -21,9 +21,9 @@ template <class Text> struct DriverExports {
     void(__cdecl* GetDriverInfo)(std::uint32_t max, Text* buffer);
     OpcDriver*(__cdecl* MakeDriver)();
     void(__cdecl* DisposeDriver)(OpcDriver* driver);
-    BOOL(__cdecl* Init)(OpcDriver* driver, std::uint32_t nameMax, const Text* name, std::uint32_t errMax, Text* err,
-                        std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData,
-                        NotifyCallback callback);
+    BOOL(__cdecl* Init)
+    (OpcDriver* driver, std::uint32_t nameMax, const Text* name, std::uint32_t errMax, Text* err,
+     std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData, NotifyCallback callback);
     void(__cdecl* Done)(OpcDriver* driver);
     BOOL(__cdecl* BufferInfo)();
     void(__cdecl* SetBufferAddr)();
@@ -31,15 +31,15 @@ template <class Text> struct DriverExports {
     void(__cdecl* InputRequestCompleted)(OpcDriver* driver);
     BOOL(__cdecl* InputFinalized)(OpcDriver* driver, std::uint32_t channel, std::uint32_t* status);
     void(__cdecl* GetInput)(OpcDriver* driver, std::uint32_t channel, HostValue* value);
-    void(__cdecl* GetInput2)(OpcDriver* driver, std::uint32_t channel, HostValue* value, std::uint32_t* quality,
-                             HostTimestamp* timestamp);
-    void(__cdecl* GetInput3)(OpcDriver* driver, std::uint32_t channel, HostValue* value, std::uint32_t* quality,
-                             HostTimestamp* timestamp);
+    void(__cdecl* GetInput2)(OpcDriver* driver, std::uint32_t channel, HostValue* value,
+                             std::uint32_t* quality, HostTimestamp* timestamp);
+    void(__cdecl* GetInput3)(OpcDriver* driver, std::uint32_t channel, HostValue* value,
+                             std::uint32_t* quality, HostTimestamp* timestamp);
     void(__cdecl* OutputRequest)(OpcDriver* driver, std::uint32_t channel, HostValue value);
-    void(__cdecl* OutputRequest2)(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t extra1,
-                                  std::uint32_t extra2);
-    void(__cdecl* OutputRequest3)(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t extra1,
-                                  std::uint32_t extra2);
+    void(__cdecl* OutputRequest2)(OpcDriver* driver, std::uint32_t channel, HostValue value,
+                                  std::uint32_t extra1, std::uint32_t extra2);
+    void(__cdecl* OutputRequest3)(OpcDriver* driver, std::uint32_t channel, HostValue value,
+                                  std::uint32_t extra1, std::uint32_t extra2);
     void(__cdecl* OutputRequestCompleted)(OpcDriver* driver);
     BOOL(__cdecl* OutputFinalized)(OpcDriver* driver, std::uint32_t channel, std::uint32_t* status);
     void(__cdecl* DriverProc)();
@@ -62,3 +62,6 @@ std::wstring BesideProgram(const wchar_t* fileName);
 // and exports its functions itself, to see the driver's own allocator); the module is not freed.
 ::testing::AssertionResult ResolveDriverApi(HMODULE module, DriverApi& api);
 void UnloadDriverApi(DriverApi& api);
+// For a program that links the driver in: resolves the exports from the program itself and calls the
+// driver's module entry (_INIT) by hand, as the loader does for tagport.dll.
+::testing::AssertionResult AttachLinkedInDriver(DriverApi& api);
