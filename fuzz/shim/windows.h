@@ -11,5 +11,13 @@ typedef struct HWND__* HWND;
 typedef void* HANDLE;
 typedef long HRESULT; // 32 bits, as on Windows: this build is 32-bit too
 typedef int BOOL;
+typedef unsigned long DWORD;
+typedef struct {
+    void* Ptr;
+} SRWLOCK;
+#define SRWLOCK_INIT                                                                                         \
+    {                                                                                                        \
+        nullptr                                                                                              \
+    }
 
 constexpr HRESULT S_OK = 0;
