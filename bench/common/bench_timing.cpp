@@ -29,3 +29,11 @@ Spread Summarise(std::vector<double> samples)
     spread.q3 = samples[(3 * (n - 1) + 3) / 4];
     return spread;
 }
+
+Spread RoundRatios(const std::vector<double>& numerators, const std::vector<double>& denominators)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < numerators.size() && i < denominators.size(); ++i)
+        ratios.push_back(numerators[i] / denominators[i]);
+    return Summarise(ratios);
+}

@@ -17,3 +17,7 @@ struct Spread {
 
 // All zero for no samples.
 Spread Summarise(std::vector<double> samples);
+// The summary of numerators[i] / denominators[i] over the rounds both series have: the samples of one
+// round are adjacent in time, so the ratio of a round is little disturbed by a load that comes and goes
+// on the machine.
+Spread RoundRatios(const std::vector<double>& numerators, const std::vector<double>& denominators);

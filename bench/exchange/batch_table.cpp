@@ -136,16 +136,6 @@ std::vector<double> Totals(const std::vector<BatchTimes>& times)
     return totals;
 }
 
-// Round by round quotients: the batches of a round are adjacent in time, so the ratio of a round is
-// little disturbed by a load that comes and goes on the machine.
-Spread RoundRatios(const std::vector<double>& numerators, const std::vector<double>& denominators)
-{
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < numerators.size() && i < denominators.size(); ++i)
-        ratios.push_back(numerators[i] / denominators[i]);
-    return Summarise(ratios);
-}
-
 void PrintLatencyRow(const Measured& m, const char* direction, const Series& s)
 {
     Spread driver = Summarise(Totals(s.driver));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "bench/common/bench_timing.h"
@@ -72,22 +73,13 @@ bool TracedRound(Traced& t, const ParItems& items, int round)
     return ok && DriverWrite(t.host, items.channels, round, times) && Record(t.write, times, counted);
 }
 
-// This build's own time over the baseline's within each round.
-Spread OwnRatios(const OwnSeries& current, const OwnSeries& baseline)
-{
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < current.ownMs.size() && i < baseline.ownMs.size(); ++i)
-        ratios.push_back(current.ownMs[i] / baseline.ownMs[i]);
-    return Summarise(ratios);
-}
-
 void PrintBaselineRow(std::uint32_t channels, Mode mode, const char* direction, const OwnSeries& current,
                       const OwnSeries& baseline)
 {
     std::printf("| %u | %s | %s | %s | %s | %s |\n", channels, ModeName(mode), direction,
                 Figure(Summarise(current.ownMs).median * 1000 / channels).c_str(),
                 Figure(Summarise(baseline.ownMs).median * 1000 / channels).c_str(),
-                MedianAndRange(OwnRatios(current, baseline)).c_str());
+                MedianAndRange(RoundRatios(current.ownMs, baseline.ownMs)).c_str());
 }
 
 // What the baseline comparison prints after the main table.
@@ -131,6 +123,99 @@ bool MeasureSize(const Builds& builds, const std::string& folder, const Size& si
     return true;
 }
 
+// The own time per channel of a large batch against a smaller one, taken in the same rounds: the
+// sizes' own times move by a factor of two between runs on the shared machine, which would decide a
+// ratio of figures taken minutes apart.
+constexpr std::uint32_t kGrowthSizes[] = {10000, 100000};
+
+std::vector<double> PerChannelUs(const OwnSeries& s, std::uint32_t channels)
+{
+    std::vector<double> us;
+    for (double ms : s.ownMs)
+        us.push_back(ms * 1000 / channels);
+    return us;
+}
+
+struct GrowthSide {
+    ParItems items[2]{};
+    Traced traced[2]{};
+};
+
+bool StartGrowthSide(const DriverApi& api, const std::string& folder, Mode mode, GrowthSide& side)
+{
+    for (int i = 0; i < 2; ++i) {
+        std::string par = ParPath(folder, "trace_", mode, kGrowthSizes[i]);
+        std::string error;
+        if (!ReadParItems(par, side.items[i], error) ||
+            !StartDriverHost(side.traced[i].host, api, par, error)) {
+            std::fprintf(stderr, "bench_exchange: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string GrowthCells(const GrowthSide& side, OwnSeries Traced::*direction)
+{
+    std::vector<double> small = PerChannelUs(side.traced[0].*direction, kGrowthSizes[0]);
+    std::vector<double> large = PerChannelUs(side.traced[1].*direction, kGrowthSizes[1]);
+    return Figure(Summarise(small).median) + " | " + Figure(Summarise(large).median) + " | " +
+           MedianAndRange(RoundRatios(large, small));
+}
+
+bool MeasureGrowth(const Builds& builds, const std::string& folder, Mode mode, std::string& rows)
+{
+    std::fprintf(stderr, "bench_exchange: own time, %u against %u channels, %s\n", kGrowthSizes[1],
+                 kGrowthSizes[0], ModeName(mode));
+    bool withBaseline = builds.baseline != nullptr;
+    GrowthSide current, baseline;
+    bool ok = StartGrowthSide(*builds.current, folder, mode, current) &&
+              (!withBaseline || StartGrowthSide(*builds.baseline, folder, mode, baseline));
+    // Sizes and builds take turns, each order turning from round to round.
+    for (int round = 0; ok && round < kWarmUps + kMinRounds; ++round) {
+        for (int turn = 0; ok && turn < 2; ++turn) {
+            int size = TurnOf(turn, round, 2);
+            bool currentFirst = TurnOf(0, round / 2, 2) == 0;
+            GrowthSide& first = currentFirst || !withBaseline ? current : baseline;
+            GrowthSide& second = currentFirst ? baseline : current;
+            ok = TracedRound(first.traced[size], first.items[size], round) &&
+                 (!withBaseline || TracedRound(second.traced[size], second.items[size], round));
+        }
+    }
+    for (GrowthSide* side : {&current, &baseline}) {
+        for (Traced& t : side->traced)
+            StopDriverHost(t.host);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "bench_exchange: a traced batch failed (%s)\n", ModeName(mode));
+        return false;
+    }
+    for (OwnSeries Traced::*direction : {&Traced::read, &Traced::write}) {
+        rows += std::string("| ") + ModeName(mode) + " | " + (direction == &Traced::read ? "read" : "write") +
+                " | " + GrowthCells(current, direction) + " |";
+        if (withBaseline) rows += " " + GrowthCells(baseline, direction) + " |";
+        rows += "\n";
+    }
+    return true;
+}
+
+void PrintGrowthTable(const std::string& rows, bool withBaseline)
+{
+    std::printf("## The driver's own time against the batch's size\n\n"
+                "Traced instances of %u and %u channels take turns within each round (and, with a "
+                "baseline, both builds' instances), each order turning from round to round; %d rounds "
+                "after %d warm-up rounds. Own time as above in us per channel (medians), and the larger "
+                "batch's over the smaller's within each round, median [min, max].\n\n",
+                kGrowthSizes[0], kGrowthSizes[1], kMinRounds, kWarmUps);
+    std::string baselineHead = withBaseline
+                                   ? " baseline at " + std::to_string(kGrowthSizes[0]) + " | baseline at " +
+                                         std::to_string(kGrowthSizes[1]) + " | baseline over |"
+                                   : "";
+    std::printf("| mode | batch | own us/channel at %u | at %u | %u over %u |%s\n", kGrowthSizes[0],
+                kGrowthSizes[1], kGrowthSizes[1], kGrowthSizes[0], baselineHead.c_str());
+    std::printf("|---|---|---:|---:|---:|%s\n%s\n", withBaseline ? "---:|---:|---:|" : "", rows.c_str());
+}
+
 } // namespace
 
 bool RunOwnTimeTable(const Builds& builds, const std::string& folder)
@@ -165,6 +250,11 @@ bool RunOwnTimeTable(const Builds& builds, const std::string& folder)
         }
     }
     std::printf("\n");
+    std::string growthRows;
+    for (Mode mode : {Mode::Async, Mode::Sync}) {
+        if (!MeasureGrowth(builds, folder, mode, growthRows)) return false;
+    }
+    PrintGrowthTable(growthRows, builds.baseline != nullptr);
     if (compared.empty()) return true;
     std::printf("## This build against the baseline: the driver's own time\n\n"
                 "Traced instances of both builds on the same file take turns within each round, the order "

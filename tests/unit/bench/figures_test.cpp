@@ -37,6 +37,26 @@ INSTANTIATE_TEST_SUITE_P(
                       SpreadCase{"OneOutlierMovesOnlyTheMax", {1, 1, 1, 1, 1000}, {1, 1, 1000, 1, 1}}),
     [](const ::testing::TestParamInfo<SpreadCase>& info) { return std::string(info.param.name); });
 
+TEST(RoundRatios, PairTheSeriesRoundByRoundAndSummariseTheQuotients)
+{
+    // Round by round: 2/1, 6/2, 8/8; a ratio of the medians would be 6/2 = 3, not the median quotient 2.
+    Spread s = RoundRatios({2, 6, 8}, {1, 2, 8});
+    EXPECT_DOUBLE_EQ(s.median, 2);
+    EXPECT_DOUBLE_EQ(s.min, 1);
+    EXPECT_DOUBLE_EQ(s.max, 3);
+}
+
+TEST(RoundRatios, StopAtTheShorterSeries)
+{
+    // A series cut short by a failed round is paired only as far as both go.
+    Spread s = RoundRatios({4, 9, 100}, {2, 3});
+    EXPECT_DOUBLE_EQ(s.median, 2.5);
+    EXPECT_DOUBLE_EQ(s.max, 3);
+    Spread none = RoundRatios({}, {1, 2});
+    EXPECT_DOUBLE_EQ(none.median, 0);
+    EXPECT_DOUBLE_EQ(none.max, 0);
+}
+
 struct FigureCase {
     double value;
     const char* text;
