@@ -2,7 +2,8 @@
 // exports use, for tables of 1 000 to 100 000 records in three numberings (dense scalars and scalars
 // and ranges with small gaps, which get the direct array; every 10th number, which gets the sorted
 // array), looked up in the table's order and spread over it. Prints ns per lookup (median of the passes) and
-// the index's bytes per record. Usage: bench_lookup [passes per figure, default 7]
+// the index's bytes per record; then what the first touch of a host's channels costs once other work has
+// used the caches. Usage: bench_lookup [passes per figure, default 7]
 
 #include <cstdint>
 #include <cstdio>
@@ -115,6 +116,81 @@ void MeasureTable(std::uint32_t records, const Numbering& numbering, int passes)
     table.Clear();
 }
 
+// What no lookup removes: the host's first touch of its channels' records after other work (the
+// server's call, other instances, the host itself) has used the caches. 1 000 channels of a dense table,
+// every n/1000-th (spread) or 1 000 neighbours (block), each looked up and its flags read and set as a
+// request does, right after a pass over a buffer larger than the caches. All tables are measured in
+// every pass, so that a table's figure over the 1 000-record table's is taken pass by pass.
+constexpr std::uint32_t kTouched = 1000;
+constexpr int kFirstTouchPasses = 101;
+constexpr std::size_t kOtherWorkBytes = std::size_t{64} << 20;
+
+struct TouchedTable {
+    ChannelTable table{};
+    ChannelIndex index{&table};
+    std::vector<std::uint32_t> spread{}, block{};
+    std::vector<double> spreadNs{}, blockNs{};
+};
+
+double TouchNs(const ChannelIndex& index, const std::vector<std::uint32_t>& numbers, std::vector<char>& other)
+{
+    for (std::size_t i = 0; i < other.size(); i += 64)
+        ++other[i];
+    double t0 = NowMs();
+    for (std::uint32_t number : numbers) {
+        Channel* channel = LookUpChannel(index, number);
+        if ((channel->channelFlags & InReadQueue) == 0) channel->channelFlags |= InReadQueue;
+    }
+    double ns = (NowMs() - t0) * 1e6 / static_cast<double>(numbers.size());
+    for (std::uint32_t number : numbers)
+        LookUpChannel(index, number)->channelFlags = 0;
+    return ns;
+}
+
+void MeasureFirstTouch(int passes)
+{
+    std::vector<TouchedTable> tables(sizeof kTableSizes / sizeof kTableSizes[0]);
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        std::vector<std::uint32_t> firsts = FillTable(tables[t].table, kTableSizes[t], kNumberings[0]);
+        if (!BuildChannelIndex(tables[t].index, tables[t].table)) std::exit(1);
+        std::size_t middle = firsts.size() / 2 - kTouched / 2;
+        for (std::size_t i = 0; i < kTouched; ++i) {
+            tables[t].spread.push_back(firsts[i * firsts.size() / kTouched]);
+            tables[t].block.push_back(firsts[middle + i]);
+        }
+    }
+    std::vector<char> other(kOtherWorkBytes, 1);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (TouchedTable& t : tables) {
+            t.spreadNs.push_back(TouchNs(t.index, t.spread, other));
+            t.blockNs.push_back(TouchNs(t.index, t.block, other));
+        }
+    }
+    std::printf("## First touch of the host's channels\n\n"
+                "No server: %u channels of a dense table, every n/%u-th (spread) or %u neighbours from "
+                "its middle (block), each looked up through the index and its flags read and set as a "
+                "request does, right after a pass over %u MB of other memory (more than the caches hold), "
+                "as the host's loops meet them after a server call and other work. ns per channel, median "
+                "of %d passes, and over the 1 000-record table within each pass, median [min, max]. "
+                "This is the floor of the exports' cost for channels spread over a large table.\n\n",
+                kTouched, kTouched, kTouched, static_cast<unsigned>(kOtherWorkBytes >> 20), passes);
+    std::printf("| records | spread ns | spread over 1000 records | block ns | block over 1000 records |\n");
+    std::printf("|---:|---:|---:|---:|---:|\n");
+    const TouchedTable& smallest = tables.front();
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        std::printf("| %u | %s | %s | %s | %s |\n", kTableSizes[t],
+                    Figure(Summarise(tables[t].spreadNs).median).c_str(),
+                    MedianAndRange(RoundRatios(tables[t].spreadNs, smallest.spreadNs)).c_str(),
+                    Figure(Summarise(tables[t].blockNs).median).c_str(),
+                    MedianAndRange(RoundRatios(tables[t].blockNs, smallest.blockNs)).c_str());
+    }
+    std::printf("\n");
+    for (TouchedTable& t : tables) {
+        ReleaseChannelIndex(t.index);
+        t.table.Clear();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -140,5 +216,6 @@ int main(int argc, char** argv)
             MeasureTable(records, numbering, passes);
     }
     std::printf("\n");
+    MeasureFirstTouch(kFirstTouchPasses);
     return 0;
 }
