@@ -1,8 +1,19 @@
 #pragma once
-// Every key of the [server] section that the driver knows, with the form of its value: one list for
-// the tools that review a parameter file, so that they know exactly the keys the driver does.
+// Every key of the [server] section that the driver knows, with the form of its value: the names the
+// driver's reader asks for, and one list of them for the tools that review a parameter file, so that
+// they know exactly the keys the driver does.
 
 #include <cstdint>
+
+inline constexpr wchar_t kKeyClsid[] = L"CLSID";
+inline constexpr wchar_t kKeyHost[] = L"host";
+inline constexpr wchar_t kKeySync[] = L"sync";
+inline constexpr wchar_t kKeyWaitRunning[] = L"wait_running";
+inline constexpr wchar_t kKeyDebug[] = L"debug";
+inline constexpr wchar_t kKeyWaitTime[] = L"wait_time";
+inline constexpr wchar_t kKeyUpdateRate[] = L"update_rate";
+inline constexpr wchar_t kKeyBatchTimeout[] = L"batch_timeout";
+inline constexpr wchar_t kKeyReconnect[] = L"reconnect";
 
 enum class ServerKeyForm : std::uint8_t {
     Clsid,    // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
@@ -18,11 +29,11 @@ struct ServerKey {
 
 // In the order in which the driver reads them.
 inline constexpr ServerKey kServerKeys[] = {
-    {L"CLSID", ServerKeyForm::Clsid},         {L"host", ServerKeyForm::HostName},
-    {L"sync", ServerKeyForm::Switch},         {L"wait_running", ServerKeyForm::Switch},
-    {L"debug", ServerKeyForm::Switch},        {L"wait_time", ServerKeyForm::Seconds},
-    {L"update_rate", ServerKeyForm::Seconds}, {L"batch_timeout", ServerKeyForm::Seconds},
-    {L"reconnect", ServerKeyForm::Seconds},
+    {kKeyClsid, ServerKeyForm::Clsid},        {kKeyHost, ServerKeyForm::HostName},
+    {kKeySync, ServerKeyForm::Switch},        {kKeyWaitRunning, ServerKeyForm::Switch},
+    {kKeyDebug, ServerKeyForm::Switch},       {kKeyWaitTime, ServerKeyForm::Seconds},
+    {kKeyUpdateRate, ServerKeyForm::Seconds}, {kKeyBatchTimeout, ServerKeyForm::Seconds},
+    {kKeyReconnect, ServerKeyForm::Seconds},
 };
 
 // The entry whose name matches name (length characters, without regard to ASCII case, as the file's

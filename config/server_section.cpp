@@ -4,6 +4,7 @@
 
 #include "config/clsid.h"
 #include "config/seconds.h"
+#include "config/server_keys.h"
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
 #include "hostrt/param_reader.h"
@@ -16,16 +17,6 @@ constexpr wchar_t kErrKeyTwice[] = L"Duplicate key in [server] section of PAR fi
 constexpr wchar_t kErrValue[] = L"Wrong value in [server] section of PAR file";
 constexpr wchar_t kErrSeconds[] =
     L"Time out of range (0 to 4294967.294 seconds) in [server] section of PAR file";
-
-constexpr wchar_t kKeyClsid[] = L"CLSID";
-constexpr wchar_t kKeyHost[] = L"host";
-constexpr wchar_t kKeySync[] = L"sync";
-constexpr wchar_t kKeyWaitRunning[] = L"wait_running";
-constexpr wchar_t kKeyDebug[] = L"debug";
-constexpr wchar_t kKeyWaitTime[] = L"wait_time";
-constexpr wchar_t kKeyUpdateRate[] = L"update_rate";
-constexpr wchar_t kKeyBatchTimeout[] = L"batch_timeout";
-constexpr wchar_t kKeyReconnect[] = L"reconnect";
 
 constexpr std::uint32_t kClsidTextMax = 511;
 

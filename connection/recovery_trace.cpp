@@ -1,10 +1,10 @@
 #include "connection/recovery_trace.h"
 
 #include <cstdint>
-#include <cwchar>
 
 #include "driver/debug_trace.h"
 #include "driver/opc_driver.h"
+#include "hostrt/core.h"
 
 namespace {
 
@@ -26,25 +26,14 @@ public:
         while (*text != L'\0' && length < kLineMax)
             chars[length++] = *text++;
     }
-    void AddHex(std::uint32_t value)
+    // value in radix, with leading zeros to at least minDigits digits.
+    void AddNumber(std::uint32_t value, std::uint32_t radix, std::uint32_t minDigits)
     {
-        for (int shift = 28; shift >= 0; shift -= 4) {
-            wchar_t digit[2] = {L"0123456789ABCDEF"[(value >> shift) & 0xF], L'\0'};
-            Add(digit);
-        }
-    }
-    void AddDecimal(std::uint32_t value)
-    {
-        wchar_t digits[11];
-        int count = 0;
-        do {
-            digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        while (count > 0) {
-            wchar_t digit[2] = {digits[--count], L'\0'};
-            Add(digit);
-        }
+        wchar_t digits[33];
+        FormatInt(value, 32, digits, radix, nullptr);
+        for (std::uint32_t n = WideLen(32, digits); n < minDigits; ++n)
+            Add(L"0");
+        Add(digits);
     }
     void Emit(const OpcDriver& drv) const { EmitTrace(drv, nullptr, length, chars); }
 
@@ -64,7 +53,7 @@ void TraceLoss(const OpcDriver& drv, LossCause cause, HRESULT hr)
         break;
     case LossCause::ServerGone:
         line.Add(kTraceGone);
-        line.AddHex(static_cast<std::uint32_t>(hr));
+        line.AddNumber(static_cast<std::uint32_t>(hr), 16, 8);
         line.Add(kTraceGoneEnd);
         break;
     default:
@@ -78,7 +67,7 @@ void TraceAttempt(const OpcDriver& drv)
 {
     Line line;
     line.Add(kTraceAttempt);
-    line.AddDecimal(drv.supervision.attempts);
+    line.AddNumber(drv.supervision.attempts, 10, 1);
     line.Emit(drv);
 }
 

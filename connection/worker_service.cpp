@@ -57,24 +57,6 @@ void HandBack(OpcDriver& drv, int slot, std::uint32_t message, std::uint32_t num
     PostToWindow(drv, message, number);
 }
 
-void FreeReadResults(std::uint32_t count, OPCITEMSTATE* states, HRESULT* errors)
-{
-    if (states != nullptr) {
-        for (std::uint32_t i = 0; i < count; ++i)
-            VariantClear(&states[i].vDataValue);
-        CoTaskMemFree(states);
-    }
-    if (errors != nullptr) CoTaskMemFree(errors);
-}
-
-void FreeWriteValues(std::uint32_t count, VARIANT* values)
-{
-    if (values == nullptr) return;
-    for (std::uint32_t i = 0; i < count; ++i)
-        VariantClear(&values[i]);
-    FreeBlock(values);
-}
-
 // The batch's input arrays stay in the record; the worker notes under the lock that it took them for
 // its call. A host that gives up on it while it is in the call leaves them to it (ReplaceWorker), and
 // it frees them when the call returns. A worker told to let go of a lost server takes no batch.
@@ -106,7 +88,7 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
     TraceCall(drv, kTraceReadReturned);
     SupervisionLock held(drv);
     if (WorkerReplaced(drv, own)) {
-        FreeReadResults(count, states, errors);
+        ReleaseReadResults(count, states, errors);
         FreeBlock(handles);
         return Served::Replaced;
     }
@@ -141,7 +123,7 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     if (WorkerReplaced(drv, own)) {
         CoTaskMemFree(errors);
         FreeBlock(handles);
-        FreeWriteValues(count, values);
+        ReleaseWriteValues(count, values);
         return Served::Replaced;
     }
     drv.syncWriteResult = hr;

@@ -174,3 +174,9 @@ void ClearChannels(OpcDriver& drv);
 // Release the synchronous read or write batch; safe at any time and safe to repeat. The counts stay.
 void ReleaseSyncReadBatch(OpcDriver& drv);
 void ReleaseSyncWriteBatch(OpcDriver& drv);
+// What a read returns: each state's value cleared, then both arrays (COM task memory) freed; both
+// become null. Safe with either null.
+void ReleaseReadResults(std::uint32_t count, tagOPCITEMSTATE*& states, HRESULT*& errors);
+// The VARIANTs built for a write: each cleared, then the block (the core allocator's) freed; values
+// becomes null. Safe with null.
+void ReleaseWriteValues(std::uint32_t count, tagVARIANT*& values);

@@ -20,26 +20,35 @@ template <class T> void FreeTaskMemory(T*& array)
 
 } // namespace
 
+void ReleaseReadResults(std::uint32_t count, OPCITEMSTATE*& states, HRESULT*& errors)
+{
+    if (states != nullptr) {
+        for (std::uint32_t i = 0; i < count; ++i)
+            VariantClear(&states[i].vDataValue);
+    }
+    FreeTaskMemory(states);
+    FreeTaskMemory(errors);
+}
+
+void ReleaseWriteValues(std::uint32_t count, VARIANT*& values)
+{
+    if (values == nullptr) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+        VariantClear(&values[i]);
+    FreeBlock(values);
+}
+
 void ReleaseSyncReadBatch(OpcDriver& drv)
 {
     FreeBlock(drv.syncReadHandles);
     FreeBlock(drv.syncReadChannels);
-    if (drv.syncReadStates != nullptr) {
-        for (std::uint32_t i = 0; i < drv.syncReadCount; ++i)
-            VariantClear(&drv.syncReadStates[i].vDataValue);
-    }
-    FreeTaskMemory(drv.syncReadStates);
-    FreeTaskMemory(drv.syncReadErrors);
+    ReleaseReadResults(drv.syncReadCount, drv.syncReadStates, drv.syncReadErrors);
 }
 
 void ReleaseSyncWriteBatch(OpcDriver& drv)
 {
     FreeBlock(drv.syncWriteHandles);
     FreeBlock(drv.syncWriteChannels);
-    if (drv.syncWriteValues != nullptr) {
-        for (std::uint32_t i = 0; i < drv.syncWriteCount; ++i)
-            VariantClear(&drv.syncWriteValues[i]);
-        FreeBlock(drv.syncWriteValues);
-    }
+    ReleaseWriteValues(drv.syncWriteCount, drv.syncWriteValues);
     FreeTaskMemory(drv.syncWriteErrors);
 }

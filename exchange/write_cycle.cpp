@@ -32,14 +32,6 @@ void BuildWriteValue(const Channel& channel, VARIANT& value)
     }
 }
 
-void ReleaseWriteValues(VARIANT*& values, std::uint32_t count)
-{
-    if (values == nullptr) return;
-    for (std::uint32_t i = 0; i < count; ++i)
-        VariantClear(&values[i]);
-    FreeBlock(values);
-}
-
 HRESULT IssueAsyncWrite(OpcDriver& drv, std::uint32_t count, std::uint32_t*& handles, VARIANT*& values,
                         HRESULT** errors)
 {
@@ -48,7 +40,7 @@ HRESULT IssueAsyncWrite(OpcDriver& drv, std::uint32_t count, std::uint32_t*& han
     HRESULT hr = drv.asyncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values,
                                     drv.writeBatch.transactionId, &cancelId, errors);
     FreeBlock(handles);
-    ReleaseWriteValues(values, count);
+    ReleaseWriteValues(count, values);
     return hr;
 }
 
