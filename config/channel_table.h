@@ -57,8 +57,9 @@ public:
 
 // Longest ItemId a record keeps, in characters.
 constexpr std::uint32_t kItemIdMax = 511;
-// Most elements of one range: its element block of count × 12 bytes stays within 2^31 bytes.
-constexpr std::uint32_t kMaxRangeCount = 0x80000000u / sizeof(HostValue);
+// Most elements of one range: its element block of count × 12 bytes (the 32-bit host's record) stays
+// within 2^31 bytes. The 64-bit test build keeps the same limit, so a file gets the same answer there.
+constexpr std::uint32_t kMaxRangeCount = 0x80000000u / 12;
 
 // The record that covers number (the scalar with that number, or the range holding it), or null.
 Channel* FindChannel(const ChannelTable& table, std::uint32_t number);

@@ -77,7 +77,7 @@ bool CreateDriverWindow(OpcDriver& drv)
     HWND window = CreateWindowExA(0, MAKEINTATOM(atom), kWindowTitle, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, moduleInstance, nullptr);
     if (window == nullptr) return false;
-    SetWindowLongA(window, GWL_USERDATA, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&drv)));
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&drv));
     InterlockedExchangePointer(WindowSlot(drv), window);
     return true;
 }
@@ -117,7 +117,7 @@ void RepostDeferredMessages(OpcDriver& drv)
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Null for a message that arrives before the instance is stored.
-    auto* drv = reinterpret_cast<OpcDriver*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
+    auto* drv = reinterpret_cast<OpcDriver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     std::uint32_t index = 0;
     const MessageRoute* route = drv == nullptr ? nullptr : FindRoute(*drv, message, wParam, index);
     if (route == nullptr) return DefWindowProcA(window, message, wParam, lParam);

@@ -1,5 +1,5 @@
 #pragma once
-// HostValue: the host's 12-byte typed value record, and HostTimestamp. Both layouts are fixed by the
+// HostValue: the host's typed value record (12 bytes), and HostTimestamp. Both layouts are fixed by the
 // host: values cross the export boundary by pointer and by value.
 
 #include <cstddef>
@@ -19,18 +19,25 @@ enum HostType : std::uint32_t {
     TypeI32 = 8,
     TypeF32 = 9,
     TypeF64 = 10,
-    TypeText = 11,    // pointer to NUL-ended text in the caller's width, host memory
-    TypeString = 14,  // HostString owned by the value
-    TypeTextBuf = 15, // length, pointer: counted text in the caller's width, host memory
-    TypeWText = 111,  // pointer to NUL-ended UTF-16 text, host memory
+    TypeText = 11,      // pointer to NUL-ended text in the caller's width, host memory
+    TypeString = 14,    // HostString owned by the value
+    TypeTextBuf = 15,   // length, pointer: counted text in the caller's width, host memory
+    TypeWText = 111,    // pointer to NUL-ended UTF-16 text, host memory
     TypeWTextBuf = 115, // length (UTF-16 units), pointer: counted UTF-16 text, host memory
 };
 
+// The payload holds a 4-byte length and a pointer: 8 bytes for the 32-bit host, 12 in the 64-bit test
+// build, where a pointer is 8 bytes wide and every other field keeps its offset.
 struct HostValue {
-    std::uint32_t type;     // a HostType code; any other code is carried unchanged
-    std::uint8_t payload[8]; // meaning given by the type code; only its bytes belong to the value
+    std::uint32_t type; // a HostType code; any other code is carried unchanged
+    std::uint8_t
+        payload[4 + sizeof(void*)]; // meaning given by the type code; only its bytes belong to the value
 };
+#if defined(__i386__)
 static_assert(sizeof(HostValue) == 12, "host contract: value record is 12 bytes");
+#else
+static_assert(sizeof(HostValue) == 16, "test build: value record is 16 bytes");
+#endif
 static_assert(offsetof(HostValue, payload) == 4, "host contract: payload follows the type code");
 static_assert(std::is_trivially_copyable_v<HostValue>, "passed by value across the host boundary");
 

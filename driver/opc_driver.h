@@ -25,8 +25,6 @@ struct tagOPCITEMSTATE;
 struct tagVARIANT;
 struct MessageTable;
 
-static_assert(sizeof(void*) == 4, "this DLL is 32-bit only");
-
 enum DriverFlag : std::uint32_t {
     SyncIo = 0x00000001,
     WaitRunning = 0x00000002,

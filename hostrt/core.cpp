@@ -26,9 +26,10 @@ bool AllocBlock(void** place, std::uint32_t size)
 {
     if (place == nullptr) return false;
     *place = nullptr;
-    // Computed in 64 bits: a size near 2^32 must fail, not wrap to a tiny block.
+    // No 32-bit host gives one block of 2 GiB or more; a 64-bit process refuses it all the same, so
+    // that a size that fails for the host fails here too, at once.
+    if (size >= kBlockSizeLimit) return false;
     std::uint64_t total = std::uint64_t{size} + sizeof(BlockHeader);
-    if (total > SIZE_MAX) return false;
     AllocationGate gate = allocationGate.load();
     if (gate != nullptr && !gate(size)) return false;
     auto* header = static_cast<BlockHeader*>(std::malloc(static_cast<std::size_t>(total)));

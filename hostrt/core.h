@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+// Blocks of this size or more are always refused, on every build: a 32-bit host never gives one.
+constexpr std::uint32_t kBlockSizeLimit = 0x80000000u;
 // Stores a new block of size bytes in *place, or null when the allocation fails (then false).
 bool AllocBlock(void** place, std::uint32_t size);
 // Frees the block held in *place (nothing if null) and clears the place.
