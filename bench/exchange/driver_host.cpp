@@ -4,6 +4,7 @@
 #include "bench/common/message_pump.h"
 #include "convert/value_payload.h"
 #include "config/channel_table.h"
+#include "tools/common/user_data.h"
 
 namespace {
 
@@ -12,9 +13,8 @@ constexpr std::uint32_t kGoodQuality = 750;
 
 void __cdecl Notify(std::uint32_t userData, std::uint32_t kind, std::uint32_t)
 {
-    // userData carries the host's address: a pointer fits the 32-bit word of this 32-bit program.
-    DriverHost& host = *reinterpret_cast<DriverHost*>(static_cast<std::uintptr_t>(userData));
-    (kind == 0 ? host.readDone : host.writeDone) = true;
+    auto* host = static_cast<DriverHost*>(ObjectOfUserData(userData));
+    if (host != nullptr) (kind == 0 ? host->readDone : host->writeDone) = true;
 }
 
 using FireFn = void(__cdecl*)(OpcDriver* driver);
@@ -52,9 +52,9 @@ bool StartDriverHost(DriverHost& host, const DriverApi& api, const std::string& 
         return false;
     }
     char err[128] = {};
-    auto userData = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&host));
+    host.userData = UserDataFor(&host);
     if (api.ansi.Init(host.instance, static_cast<std::uint32_t>(parPath.size()), parPath.c_str(), 127, err, 0,
-                      0, userData, Notify))
+                      0, host.userData, Notify))
         return true;
     error = err;
     return false;
@@ -66,6 +66,8 @@ void StopDriverHost(DriverHost& host)
     host.api->ansi.Done(host.instance);
     host.api->ansi.DisposeDriver(host.instance);
     host.instance = nullptr;
+    ForgetUserData(host.userData);
+    host.userData = 0;
 }
 
 bool DriverRead(DriverHost& host, const std::vector<std::uint32_t>& channels, BatchTimes& times)

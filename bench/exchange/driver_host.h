@@ -14,6 +14,7 @@ struct DriverHost {
     OpcDriver* instance = nullptr;
     bool readDone = false;
     bool writeDone = false;
+    std::uint32_t userData = 0; // the host's slot in tools/common/user_data.h while it runs
 };
 
 // MakeDriver and Init with the parameter file; false with the driver's error text.

@@ -1,6 +1,6 @@
 #pragma once
 // Fuzzing build only: the few Windows declarations that the portable parts meet through
-// driver/opc_driver.h, with the layouts they have in the 32-bit product. The product build uses the
+// driver/opc_driver.h, with the layouts they have on Windows. The product build uses the
 // real header.
 
 #include <cstdint>
@@ -9,9 +9,9 @@
 
 typedef struct HWND__* HWND;
 typedef void* HANDLE;
-typedef long HRESULT; // 32 bits, as on Windows: this build is 32-bit too
+typedef std::int32_t HRESULT; // 32 bits, as on Windows, in a 32-bit and a 64-bit build alike
 typedef int BOOL;
-typedef unsigned long DWORD;
+typedef std::uint32_t DWORD;
 typedef struct {
     void* Ptr;
 } SRWLOCK;

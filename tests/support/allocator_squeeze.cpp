@@ -2,21 +2,28 @@
 
 #include "hostrt/core.h"
 
+namespace {
+
+bool RefuseEveryBlock(std::uint32_t)
+{
+    return false;
+}
+
+} // namespace
+
 bool AllocatorSqueeze::Squeeze()
 {
-    // Halving sizes take the large free runs first, then the fragments between other blocks.
-    for (std::uint32_t size = 1u << 30; size != 0; size >>= 1) {
-        while (count < kMaxBlocks && AllocBlock(&blocks[count], size))
-            ++count;
-    }
+    SetAllocationGate(RefuseEveryBlock);
+    closed = true;
     void* probe = nullptr;
-    bool exhausted = !AllocBlock(&probe, 1);
+    bool refused = !AllocBlock(&probe, 1);
     FreeBlock(&probe);
-    return exhausted;
+    return refused;
 }
 
 void AllocatorSqueeze::Release()
 {
-    while (count > 0)
-        FreeBlock(&blocks[--count]);
+    if (!closed) return;
+    SetAllocationGate(nullptr);
+    closed = false;
 }

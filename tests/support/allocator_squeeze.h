@@ -1,9 +1,7 @@
 #pragma once
-// Takes every block the core allocator can still give, down to single bytes, so that the next
-// AllocBlock fails: the way to reach the out-of-memory paths. The C runtime's heap runs dry with it, so
-// between Squeeze and Release call only the code under test (no assertions, no std::string).
-
-#include <cstdint>
+// Closes the core allocator, so that every AllocBlock fails until Release: the way to reach the
+// out-of-memory paths. It works through the allocator's gate, not by exhausting the heap, so it takes
+// no time and means the same in a 32-bit and a 64-bit process. No other thread may allocate meanwhile.
 
 class AllocatorSqueeze {
 public:
@@ -14,11 +12,9 @@ public:
 
     // True when a one-byte AllocBlock fails afterwards.
     bool Squeeze();
-    // Gives every taken block back; safe to repeat.
+    // Opens the allocator again; safe to repeat.
     void Release();
 
 private:
-    static constexpr std::uint32_t kMaxBlocks = 1u << 16;
-    void* blocks[kMaxBlocks] = {};
-    std::uint32_t count = 0;
+    bool closed = false;
 };

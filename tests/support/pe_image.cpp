@@ -77,7 +77,8 @@ bool ReadImports(const FileView& view, const IMAGE_DATA_DIRECTORY& dir, PeImage&
 bool ReadPeImage(const std::wstring& path, PeImage& image, std::string& reason)
 {
     FileView view;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return reason = "cannot open the file", false;
     DWORD size = GetFileSize(file, nullptr);
     view.bytes.resize(size);
@@ -86,21 +87,33 @@ bool ReadPeImage(const std::wstring& path, PeImage& image, std::string& reason)
     CloseHandle(file);
     if (!read) return reason = "cannot read the file", false;
 
+    // PE32 (the i686 product) or PE32+ (the x86_64 test build): the same file header, and the data
+    // directories at the end of an optional header of either width.
     IMAGE_DOS_HEADER dos{};
     IMAGE_NT_HEADERS32 nt{};
+    IMAGE_NT_HEADERS64 nt64{};
     if (!view.ReadAt(0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return reason = "no MZ header", false;
-    if (!view.ReadAt(dos.e_lfanew, nt) || nt.Signature != IMAGE_NT_SIGNATURE) return reason = "no PE header", false;
-    if (nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) return reason = "not a PE32 image", false;
+    if (!view.ReadAt(dos.e_lfanew, nt) || nt.Signature != IMAGE_NT_SIGNATURE)
+        return reason = "no PE header", false;
+    const IMAGE_DATA_DIRECTORY* dirs = nt.OptionalHeader.DataDirectory;
+    if (nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        if (!view.ReadAt(dos.e_lfanew, nt64)) return reason = "truncated PE32+ header", false;
+        dirs = nt64.OptionalHeader.DataDirectory;
+    } else if (nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        return reason = "neither a PE32 nor a PE32+ image", false;
+    }
     image.machine = nt.FileHeader.Machine;
-    std::size_t sectionOffset = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
-                                nt.FileHeader.SizeOfOptionalHeader;
+    std::size_t sectionOffset =
+        dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
     for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
         IMAGE_SECTION_HEADER section{};
-        if (!view.ReadAt(sectionOffset + i * sizeof(section), section)) return reason = "truncated sections", false;
+        if (!view.ReadAt(sectionOffset + i * sizeof(section), section))
+            return reason = "truncated sections", false;
         view.sections.push_back(section);
     }
-    const IMAGE_DATA_DIRECTORY* dirs = nt.OptionalHeader.DataDirectory;
-    if (!ReadExports(view, dirs[IMAGE_DIRECTORY_ENTRY_EXPORT], image)) return reason = "bad export table", false;
-    if (!ReadImports(view, dirs[IMAGE_DIRECTORY_ENTRY_IMPORT], image)) return reason = "bad import table", false;
+    if (!ReadExports(view, dirs[IMAGE_DIRECTORY_ENTRY_EXPORT], image))
+        return reason = "bad export table", false;
+    if (!ReadImports(view, dirs[IMAGE_DIRECTORY_ENTRY_IMPORT], image))
+        return reason = "bad import table", false;
     return true;
 }

@@ -18,8 +18,15 @@ namespace {
 // all VT_EMPTY. The one thing of the driver's that looks the same is an errors array that fills whole
 // VARIANTs (3 or 4 items, 7 or 8, ...) and begins with S_OK: a leak of those shows in batches of other
 // sizes.
+// The record is the stub allocator's list node: 16 bytes in a 32-bit process, 24 in a 64-bit one.
+struct WineMemoryList {
+    std::uint32_t magic;
+    std::uint32_t size;
+    std::uint32_t reserved;
+    void* next;
+};
 constexpr std::uint32_t kWineMemoryListMagic = 0x4D454D4C; // 'MEML' as a little-endian word
-constexpr SIZE_T kWineMemoryListSize = 16;
+constexpr SIZE_T kWineMemoryListSize = sizeof(WineMemoryList);
 
 bool IsWineStubLeftover(const void* block, SIZE_T size)
 {

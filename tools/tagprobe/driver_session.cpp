@@ -1,5 +1,6 @@
 #include "tools/tagprobe/driver_session.h"
 
+#include "tools/common/user_data.h"
 #include "tools/tagprobe/text_convert.h"
 
 namespace {
@@ -9,10 +10,11 @@ namespace {
 constexpr std::uint32_t kNameMax = 259;
 constexpr std::uint32_t kErrorMax = 255;
 
-// The host's notification callback: userData carries the session (a 32-bit program, so it fits).
+// The host's notification callback: userData names the session's slot.
 void __cdecl OnNotify(std::uint32_t userData, std::uint32_t kind, std::uint32_t zero)
 {
-    auto* session = reinterpret_cast<DriverSession*>(static_cast<std::uintptr_t>(userData));
+    auto* session = static_cast<DriverSession*>(ObjectOfUserData(userData));
+    if (session == nullptr) return;
     if (kind <= kWriteKind) InterlockedIncrement(&session->notifications[kind]);
     if (kind > kWriteKind || zero != 0) InterlockedIncrement(&session->oddNotifications);
 }
@@ -20,7 +22,7 @@ void __cdecl OnNotify(std::uint32_t userData, std::uint32_t kind, std::uint32_t 
 bool CallInit(DriverSession& session, const std::wstring& file, std::wstring& error)
 {
     const DriverLibrary& lib = *session.lib;
-    auto userData = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&session));
+    std::uint32_t userData = session.userData;
     if (lib.initW != nullptr) {
         wchar_t err[kErrorMax + 1] = {};
         BOOL ok = lib.initW(session.driver, static_cast<std::uint32_t>(file.size()), file.c_str(), kErrorMax,
@@ -84,6 +86,7 @@ bool StartSession(const DriverLibrary& lib, const std::wstring& parameterFile, D
         return false;
     }
     session.initialized = true;
+    session.userData = UserDataFor(&session);
     bool ok = CallInit(session, parameterFile, error);
     if (!ok && error.empty()) error = L"Init failed without an error text";
     return ok;
@@ -97,6 +100,8 @@ void EndSession(DriverSession& session)
     }
     session.driver = nullptr;
     session.initialized = false;
+    ForgetUserData(session.userData);
+    session.userData = 0;
 }
 
 WaitOutcome WaitForNotification(DriverSession& session, std::uint32_t kind, LONG seen,

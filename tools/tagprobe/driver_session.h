@@ -18,6 +18,7 @@ struct DriverSession {
     bool initialized = false;            // Init was called (Done is owed, whatever Init returned)
     volatile LONG notifications[2] = {}; // per kind: how often the driver called back
     volatile LONG oddNotifications = 0;  // callbacks with a kind other than 0 or 1, or a non-zero third word
+    std::uint32_t userData = 0;          // the session's slot in tools/common/user_data.h while it runs
 };
 
 // MakeDriver, then Init with the parameter file in the family's width. False with the driver's error

@@ -134,7 +134,7 @@ bool ParseTextValue(const std::wstring& text, std::uint32_t type, bool wide, Pro
 
 void WritePointer(HostValue& value, const void* pointer, std::size_t offset)
 {
-    WritePayload(value, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer)), offset);
+    WritePayload(value, pointer, offset);
 }
 
 std::wstring Quoted(const std::wstring& text)

@@ -5,7 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 source "$root/scripts/env.sh"
-probe="$TAGPORT_BUILD/cmake/bin/tagprobe.exe"
+probe="$TAGPORT_BIN/tagprobe.exe"
 work="$(mktemp -d)"
 progid="TagprobeScript.Plant.1"
 clsid=""

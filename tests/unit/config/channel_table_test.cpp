@@ -294,7 +294,8 @@ TEST_F(ChannelTableTest, RangeLongerThanTheLimitIsRefusedWithoutAllocating)
 
 TEST_F(ChannelTableTest, ElementBlockThatCannotBeAllocatedLeavesNothingBehind)
 {
-    // kMaxRangeCount elements need 2 GB in one block, more than a 32-bit process can give.
+    // kMaxRangeCount elements need 2 GB in one block: more than a 32-bit process can give, and in the
+    // 64-bit build more than the allocator's limit.
     EXPECT_FALSE(AddChannel(table, 0, kMaxRangeCount, L"Item"));
     EXPECT_EQ(table.Count, 0u);
 }

@@ -63,7 +63,7 @@ TEST_F(MessageWindow, IsAHiddenTopLevelWindowTitledWithTwoBlanksThatKnowsItsInst
     char title[8] = {};
     EXPECT_EQ(GetWindowTextA(drv->window, title, sizeof title), 2);
     EXPECT_STREQ(title, "  ");
-    EXPECT_EQ(GetWindowLongA(drv->window, GWL_USERDATA), reinterpret_cast<LONG>(drv));
+    EXPECT_EQ(GetWindowLongPtrA(drv->window, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(drv));
 }
 
 TEST_F(MessageWindow, TwoInstancesShareOneClass)

@@ -30,11 +30,13 @@ TEST_F(ReleaseValueTest, StringValueFreesItsBlockAndClearsTheHandle)
 
 TEST_F(ReleaseValueTest, StringValueWithANullHandleFreesNothing)
 {
+    // The word after the null handle is the host's and stays.
     HostValue value{TypeString, {}};
-    WritePayload<std::uint32_t>(value, 0x55555555u, 4);
+    WritePayload<std::uint32_t>(value, 0x55555555u, sizeof(HostString));
     ReleaseValue(value);
     EXPECT_EQ(value.type, static_cast<std::uint32_t>(TypeNone));
-    EXPECT_EQ(ReadPayload<std::uint32_t>(value, 4), 0x55555555u);
+    EXPECT_EQ(ReadPayload<HostString>(value), nullptr);
+    EXPECT_EQ(ReadPayload<std::uint32_t>(value, sizeof(HostString)), 0x55555555u);
 }
 
 // Values of every other type own nothing: the type becomes TypeNone, the payload and the host's text stay.
