@@ -58,13 +58,15 @@ void HandBack(OpcDriver& drv, int slot, std::uint32_t message, std::uint32_t num
 }
 
 // The batch's input arrays stay in the record; the worker notes under the lock that it took them for
-// its call. A host that gives up on it while it is in the call leaves them to it (ReplaceWorker), and
-// it frees them when the call returns. A worker told to let go of a lost server takes no batch.
+// its call, and takes the interface with them. A host that gives up on it once the lock is released
+// forgets the record's interfaces (ReplaceWorker) and leaves the arrays to it; it frees them when the
+// call returns. A worker told to let go of a lost server takes no batch.
 Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
 {
     std::uint32_t number = 0;
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
+    IOPCSyncIO* syncIo = nullptr;
     {
         SupervisionLock held(drv);
         if (WorkerReplaced(drv, own)) return Served::Replaced;
@@ -73,6 +75,7 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
         number = drv.syncReadNumber;
         count = drv.syncReadCount;
         handles = drv.syncReadHandles;
+        syncIo = drv.syncIo;
     }
     // An inactive group (the default rate) keeps no cache worth reading.
     bool fromDevice = drv.updateRateMs == kDefaultUpdateRateMs;
@@ -83,8 +86,8 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
     }
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
-    HRESULT hr = drv.syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
-                                  reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
+    HRESULT hr = syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
+                              reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
     TraceCall(drv, kTraceReadReturned);
     SupervisionLock held(drv);
     if (WorkerReplaced(drv, own)) {
@@ -105,6 +108,7 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     VARIANT* values = nullptr;
+    IOPCSyncIO* syncIo = nullptr;
     {
         SupervisionLock held(drv);
         if (WorkerReplaced(drv, own)) return Served::Replaced;
@@ -114,10 +118,11 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
         count = drv.syncWriteCount;
         handles = drv.syncWriteHandles;
         values = drv.syncWriteValues;
+        syncIo = drv.syncIo;
     }
     TraceCall(drv, kTraceWrite);
     HRESULT* errors = nullptr;
-    HRESULT hr = drv.syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
+    HRESULT hr = syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
     TraceCall(drv, kTraceWriteReturned);
     SupervisionLock held(drv);
     if (WorkerReplaced(drv, own)) {

@@ -1,6 +1,7 @@
 // The worker of synchronous mode against a fake server in another apartment: start, the read and write
 // service with its hand-off, the stop, the shutdown notice while idle, and a worker that outlives Done.
 
+#include <cstring>
 #include <thread>
 
 #include <windows.h>
@@ -23,6 +24,27 @@
 namespace {
 
 constexpr std::uint32_t kWaitMs = 10000;
+
+// The instance whose worker is replaced at the trace line that names a call (then null again).
+OpcDriver* volatile replaceAtTrace = nullptr;
+const char* volatile replaceAtText = nullptr;
+
+// Gives up on the worker from inside its trace of a call: after it took the batch under the lock and
+// before it calls the server, the window in which the host may replace it.
+LONG CALLBACK ReplaceWorkerAtTrace(EXCEPTION_POINTERS* info)
+{
+    constexpr DWORD kDebugPrint = 0x40010006; // DBG_PRINTEXCEPTION_C: length with NUL, ANSI text
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    const char* wanted = replaceAtText;
+    if (record->ExceptionCode != kDebugPrint || record->NumberParameters < 2 || wanted == nullptr)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    if (std::strncmp(text, wanted, std::strlen(wanted)) != 0) return EXCEPTION_CONTINUE_SEARCH;
+    auto* drv = static_cast<OpcDriver*>(
+        InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&replaceAtTrace), nullptr));
+    if (drv != nullptr) ReplaceWorker(*drv);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 class Worker : public DriverRecordTest {
 protected:
@@ -121,6 +143,32 @@ protected:
         if (result != S_OK)
             return ::testing::AssertionFailure() << "ShutdownRequest returned 0x" << std::hex << result;
         return ::testing::AssertionSuccess();
+    }
+    // Starts a worker, replaces it at the trace of its call (traceLine) and follows it to its end.
+    void ReplaceAtTheCall(const char* traceLine, bool read)
+    {
+        SetFlag(*drv, Trace);
+        ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+        PVOID handler = AddVectoredExceptionHandler(1, ReplaceWorkerAtTrace);
+        ASSERT_NE(handler, nullptr);
+        replaceAtText = traceLine;
+        replaceAtTrace = drv;
+        if (read) {
+            HandRead();
+        } else {
+            HandWrite();
+        }
+        EXPECT_TRUE(CallsEntered(1));
+        EXPECT_TRUE(WaitUntil([&] { return replaceAtTrace == nullptr; }, kWaitMs, "the trace of the call"));
+        RemoveVectoredExceptionHandler(handler);
+        replaceAtText = nullptr;
+        EXPECT_TRUE(WorkerOrphaned(*drv));
+        FreeDriverRecord(drv);
+        EXPECT_TRUE(WaitUntil([&] { return LiveBlockCount() == blocksBefore; }, kWaitMs,
+                              "the worker freeing the batch and the record"));
+        std::vector<SyncCall> calls = server.group.SyncCalls();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].isRead, read);
     }
     void ExpectHandlesClosed()
     {
@@ -328,6 +376,19 @@ TEST_F(Worker, AWorkerThatOutlivesDoneFreesTheRecordAsItsLastAct)
                           "the worker releasing the server"));
     EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
     EXPECT_FALSE(TakePosted(window, MsgSyncReadDone)) << "nothing posted after Done";
+}
+
+// The host replaces the worker between its taking a batch and its call to the server, and forgets the
+// record's interfaces then. The worker calls through the interface it took with the batch, frees what
+// the call returns and the batch's arrays, and ends.
+TEST_F(Worker, AWorkerReplacedBeforeItsReadCallsThroughWhatItTookWithTheBatch)
+{
+    ASSERT_NO_FATAL_FAILURE(ReplaceAtTheCall("IOPCSyncIO->Read(", true));
+}
+
+TEST_F(Worker, AWorkerReplacedBeforeItsWriteCallsThroughWhatItTookWithTheBatch)
+{
+    ASSERT_NO_FATAL_FAILURE(ReplaceAtTheCall("IOPCSyncIO->Write(", false));
 }
 
 TEST_F(Worker, AliveOnlyWhileTheThreadRuns)
