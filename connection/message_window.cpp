@@ -99,6 +99,13 @@ void StartWindowTimer(OpcDriver& drv, UINT_PTR timerId, std::uint32_t ms)
     if (drv.window != nullptr) SetTimer(drv.window, timerId, ms, nullptr);
 }
 
+void StartDeadlineTimer(OpcDriver& drv, UINT_PTR timerId, std::uint32_t ms)
+{
+    // Saturated rather than wrapped: a limit near 2^32 ms must not become a timer of a few ms.
+    std::uint32_t withSlack = ms > UINT32_MAX - kTimerSlackMs ? UINT32_MAX : ms + kTimerSlackMs;
+    StartWindowTimer(drv, timerId, withSlack);
+}
+
 void StopWindowTimer(OpcDriver& drv, UINT_PTR timerId)
 {
     if (drv.window != nullptr) KillTimer(drv.window, timerId);

@@ -57,6 +57,10 @@ bool PostToWindow(OpcDriver& drv, std::uint32_t message, WPARAM wParam);
 // Starts (or restarts) and stops a timer of the instance's window; harmless without a window.
 void StartWindowTimer(OpcDriver& drv, UINT_PTR timerId, std::uint32_t ms);
 void StopWindowTimer(OpcDriver& drv, UINT_PTR timerId);
+// The window timer of a deadline ms from now: it runs kTimerSlackMs past the deadline, so that its
+// expiry finds the deadline passed even when the tick count lags the timer's own clock.
+constexpr std::uint32_t kTimerSlackMs = 100;
+void StartDeadlineTimer(OpcDriver& drv, UINT_PTR timerId, std::uint32_t ms);
 // Posts again what the rows held back while the instance was inside a server call (see repost).
 void RepostDeferredMessages(OpcDriver& drv);
 

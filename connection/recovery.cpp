@@ -15,14 +15,11 @@
 
 namespace {
 
-// The window timer runs this much past the deadline, so that its expiry finds the deadline passed.
-constexpr std::uint32_t kTimerSlackMs = 100;
-
 void ScheduleAttempt(OpcDriver& drv)
 {
     drv.supervision.state = LinkState::Lost;
     drv.supervision.attemptDeadline = Ticks64() + drv.reconnectMs;
-    StartWindowTimer(drv, kReconnectTimerId, drv.reconnectMs + kTimerSlackMs);
+    StartDeadlineTimer(drv, kReconnectTimerId, drv.reconnectMs);
 }
 
 void AttemptFailed(OpcDriver& drv)

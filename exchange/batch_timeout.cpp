@@ -7,20 +7,12 @@
 #include "exchange/write_cycle.h"
 #include "hostrt/core.h"
 
-namespace {
-
-// The window timer runs this much past the deadline, so that its expiry finds the deadline passed even
-// when the tick count lags the timer's own clock.
-constexpr std::uint32_t kTimerSlackMs = 100;
-
-} // namespace
-
 void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind)
 {
     BatchState& state = drv.*kind.state;
     state.timerArmed = true;
     state.timerDeadline = Ticks64() + drv.batchTimeoutMs;
-    StartWindowTimer(drv, kind.timerId, drv.batchTimeoutMs + kTimerSlackMs);
+    StartDeadlineTimer(drv, kind.timerId, drv.batchTimeoutMs);
 }
 
 void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind)

@@ -79,6 +79,24 @@ TEST_F(MessageWindow, TwoInstancesShareOneClass)
     FreeDriverRecord(other);
 }
 
+// A limit near 2^32 ms plus the timer's slack must not wrap into a timer of a few milliseconds.
+TEST_F(MessageWindow, ADeadlineTimerNearTheTopOfTheRangeDoesNotFireEarly)
+{
+    constexpr UINT_PTR kDeadlineTimer = 9;
+    StartDeadlineTimer(*drv, kDeadlineTimer, 0xFFFFFFF0u);
+    bool fired = false;
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (!fired && GetTickCount() - start < 400) {
+        if (PeekMessageA(&msg, drv->window, WM_TIMER, WM_TIMER, PM_REMOVE))
+            fired = msg.wParam == kDeadlineTimer;
+        else
+            Sleep(10);
+    }
+    StopWindowTimer(*drv, kDeadlineTimer);
+    EXPECT_FALSE(fired);
+}
+
 TEST_F(MessageWindow, DestroyTakesTheWindowAndIsSafeToRepeat)
 {
     HWND window = drv->window;
