@@ -47,5 +47,4 @@ struct Supervision {
     // The attempt's outcome as its thread leaves it, read by the host when the message arrives.
     std::atomic<std::uint32_t> attemptResult{0};
     bool attemptByWorker = false; // the worker being started connects for an attempt, not for Init
-    HANDLE probeThread = nullptr;
 };

@@ -46,34 +46,36 @@ std::wstring ReconnectNote(const OpcDriver& drv)
     return L"an instance that loses its server tries the whole connection again every " + Ms(drv.reconnectMs);
 }
 
-// Called only for a section the driver accepted: drv holds what it loaded.
+// Called only for a section the driver accepted: drv holds what it loaded. Keys are told apart by
+// their entry in the driver's key list, so a key added there has no note until it is given one here.
 std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv)
 {
     const ServerKey* known = FindServerKey(static_cast<std::uint32_t>(key.key.size()), key.key.c_str());
-    std::wstring name = known->name;
+    const wchar_t* name = known == nullptr ? nullptr : known->name;
     bool on = false;
     ParseBoolText(static_cast<std::uint32_t>(key.value.size()), key.value.c_str(), &on);
-    if (name == L"CLSID") return L"the server the driver connects to";
-    if (name == L"host")
+    if (name == kKeyClsid) return L"the server the driver connects to";
+    if (name == kKeyHost)
         return key.value.empty() ? std::wstring(L"the server on this machine, in ") + kSyncMode
                                  : L"the server on " + key.value + L" (remote activation), in " + kSyncMode;
-    if (name == L"sync")
+    if (name == kKeySync)
         return on ? std::wstring(kSyncMode)
                   : L"false: no effect (the driver never clears a mode the file selects)";
-    if (name == L"wait_running")
+    if (name == kKeyWaitRunning)
         return on ? L"Init waits up to 15000 ms for a server that reports that it is not yet configured"
                   : L"false: a server that is not yet configured fails Init";
-    if (name == L"debug")
+    if (name == kKeyDebug)
         return on ? L"the driver writes trace lines to the debugger output (tagprobe --trace shows them)"
                   : L"false: no trace lines";
-    if (name == L"wait_time")
+    if (name == kKeyWaitTime)
         return drv.waitTimeMs == 0
                    ? L"no pause"
                    : L"a pause of " + Ms(drv.waitTimeMs) +
                          L" after the server object is created, before its first status query";
-    if (name == L"update_rate") return UpdateRateNote(drv);
-    if (name == L"batch_timeout") return BatchTimeoutNote(drv);
-    return ReconnectNote(drv);
+    if (name == kKeyUpdateRate) return UpdateRateNote(drv);
+    if (name == kKeyBatchTimeout) return BatchTimeoutNote(drv);
+    if (name == kKeyReconnect) return ReconnectNote(drv);
+    return L"";
 }
 
 } // namespace
