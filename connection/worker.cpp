@@ -100,12 +100,16 @@ bool Orphan(OpcDriver& drv)
     return true;
 }
 
-// The connection of one attempt (or of Init): on failure what was acquired is released again.
-bool Connect(OpcDriver& drv)
+// The connection of one attempt (or of Init): on failure what was acquired is released again. Signals
+// left from the lost connection are not the new one's: a let-go signal that a batch's service saw as
+// letGo without consuming, and batch signals whose counts the attempt's request reset.
+bool Connect(OpcDriver& drv, const WorkerOwn& own)
 {
     {
         SupervisionLock held(drv);
         drv.supervision.letGo = false;
+        for (HANDLE event : {own.lostEvent, own.readEvent, own.writeEvent})
+            ResetEvent(event);
     }
     bool fallBackToSync = false;
     if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) return true;
@@ -142,7 +146,7 @@ DWORD Leave(OpcDriver& drv, ServeEnd end)
 
 DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
 {
-    bool connected = Connect(drv);
+    bool connected = Connect(drv, own);
     Report(drv, own, own.attempt, connected);
     // A worker that Init waits for ends when it cannot connect; one of recovery waits for the next attempt.
     if (!connected && !own.attempt) return kExitConnectFailed;
@@ -162,7 +166,7 @@ DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
             ReleaseServer(drv);
         }
         if (!AwaitAttempt(own)) return kExitStopped;
-        connected = Connect(drv);
+        connected = Connect(drv, own);
         Report(drv, own, true, connected);
     }
 }

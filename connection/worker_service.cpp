@@ -30,8 +30,9 @@ constexpr DWORD kLostIndex = 1;
 constexpr DWORD kReadIndex = 2;
 constexpr DWORD kWriteIndex = 3;
 
-// What the service of one batch came to.
-enum class Served { Answered, Lost, Replaced };
+// What the service of one batch came to. Stale: a signal with no batch handed behind it (one left
+// from before a recovery, which reset the counts), served by nothing.
+enum class Served { Answered, Stale, Lost, Replaced };
 
 constexpr int kReadSlot = 0;
 constexpr int kWriteSlot = 1;
@@ -71,6 +72,7 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
         SupervisionLock held(drv);
         if (WorkerReplaced(drv, own)) return Served::Replaced;
         if (drv.supervision.letGo) return Served::Lost;
+        if (drv.supervision.handed[kReadSlot] == drv.supervision.taken[kReadSlot]) return Served::Stale;
         ++drv.supervision.taken[kReadSlot];
         number = drv.syncReadNumber;
         count = drv.syncReadCount;
@@ -113,6 +115,7 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
         SupervisionLock held(drv);
         if (WorkerReplaced(drv, own)) return Served::Replaced;
         if (drv.supervision.letGo) return Served::Lost;
+        if (drv.supervision.handed[kWriteSlot] == drv.supervision.taken[kWriteSlot]) return Served::Stale;
         ++drv.supervision.taken[kWriteSlot];
         number = drv.syncWriteNumber;
         count = drv.syncWriteCount;
@@ -156,11 +159,11 @@ ServeEnd ServeBatches(OpcDriver& drv, const WorkerOwn& own)
         if (index != kReadIndex && index != kWriteIndex) return ServeEnd::Stopped;
         if (index == kReadIndex || TakeSignal(own.readEvent)) {
             Served served = ServeRead(drv, own);
-            if (served != Served::Answered) return EndOf(served);
+            if (served == Served::Lost || served == Served::Replaced) return EndOf(served);
         }
         if (index == kWriteIndex || TakeSignal(own.writeEvent)) {
             Served served = ServeWrite(drv, own);
-            if (served != Served::Answered) return EndOf(served);
+            if (served == Served::Lost || served == Served::Replaced) return EndOf(served);
         }
     }
 }

@@ -13,6 +13,7 @@
 
 #include "connection/lifecycle.h"
 #include "connection/message_window.h"
+#include "connection/recovery_messages.h"
 #include "connection/server_shutdown.h"
 #include "connection/worker.h"
 #include "hostrt/core.h"
@@ -74,7 +75,7 @@ protected:
         drv->syncReadHandles[0] = FakeGroup::kFirstServerHandle;
         drv->syncReadHandles[1] = FakeGroup::kFirstServerHandle + 1;
         SetFlag(*drv, ReadActive);
-        ASSERT_TRUE(SetEvent(drv->readEvent));
+        ASSERT_TRUE(SignalWorker(*drv, drv->readEvent));
     }
     void HandWrite()
     {
@@ -84,7 +85,7 @@ protected:
         drv->syncWriteHandles[0] = FakeGroup::kFirstServerHandle;
         VariantInit(drv->syncWriteValues);
         SetFlag(*drv, WriteActive);
-        ASSERT_TRUE(SetEvent(drv->writeEvent));
+        ASSERT_TRUE(SignalWorker(*drv, drv->writeEvent));
     }
     // Waits for the completion message and takes the batch back, as the cycles' completions do.
     void TakeBack(std::uint32_t message)
@@ -111,7 +112,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(HandWrite());
         ASSERT_TRUE(CallsEntered(1));
         ASSERT_NO_FATAL_FAILURE(HandRead());
-        ASSERT_TRUE(SetEvent(drv->writeEvent));
+        ASSERT_TRUE(SignalWorker(*drv, drv->writeEvent));
     }
     void ExpectCalls(std::initializer_list<bool> reads)
     {
@@ -389,6 +390,48 @@ TEST_F(Worker, AWorkerReplacedBeforeItsReadCallsThroughWhatItTookWithTheBatch)
 TEST_F(Worker, AWorkerReplacedBeforeItsWriteCallsThroughWhatItTookWithTheBatch)
 {
     ASSERT_NO_FATAL_FAILURE(ReplaceAtTheCall("IOPCSyncIO->Write(", false));
+}
+
+// A batch signal with nothing handed behind it (left from before a recovery, whose request reset the
+// counts) is served by nothing: no call with the record's stale arrays, and the counts stay in step,
+// so that the next real batch is served and answered as usual.
+TEST_F(Worker, AStaleBatchSignalIsServedByNothing)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    ASSERT_TRUE(SetEvent(drv->readEvent));
+    ASSERT_TRUE(SetEvent(drv->writeEvent));
+    EXPECT_FALSE(WaitForPosted(drv->window, MsgSyncReadDone, 300));
+    EXPECT_TRUE(server.group.SyncCalls().empty());
+    EXPECT_TRUE(WorkerAnswered(*drv, false));
+    EXPECT_TRUE(WorkerAnswered(*drv, true));
+    ASSERT_NO_FATAL_FAILURE(HandRead());
+    EXPECT_FALSE(WorkerAnswered(*drv, false)) << "a handed batch is owed an answer";
+    TakeBack(MsgSyncReadDone);
+    EXPECT_TRUE(WorkerAnswered(*drv, false));
+    ExpectCalls({true});
+}
+
+// The host lets go of the server after the worker woke for a batch but before it took the lock: the
+// worker sees letGo and leaves the let-go signal set. The next attempt's connection is the new one's
+// all the same: the worker serves its batches instead of letting go of it at once.
+TEST_F(Worker, ALetGoSignalLeftByABatchDoesNotDropTheNextConnection)
+{
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    AcquireSRWLockExclusive(&drv->supervision.lock);
+    SetEvent(drv->readEvent); // woken for a batch, the worker waits for the lock in its service
+    Sleep(200);
+    drv->supervision.letGo = true;
+    SetEvent(drv->supervision.lostEvent);
+    ReleaseSRWLockExclusive(&drv->supervision.lock);
+    EXPECT_TRUE(WaitUntil([&] { return server.refs == 0; }, kWaitMs, "the worker letting go of the server"));
+
+    ASSERT_TRUE(RequestAttempt(*drv));
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgAttemptDone, kWaitMs));
+    ASSERT_EQ(drv->supervision.attemptResult.load(), 1u) << "connected again";
+    ASSERT_NO_FATAL_FAILURE(HandRead());
+    TakeBack(MsgSyncReadDone);
+    ExpectCalls({true});
+    EXPECT_GT(server.refs, 0) << "the new connection is held";
 }
 
 TEST_F(Worker, AliveOnlyWhileTheThreadRuns)
