@@ -113,7 +113,11 @@ TEST_F(ConnectionTest, NoticesAmidBackToBackBatchesAlwaysLeaveTheInstanceInert)
         std::vector<HostNote>& notes = host.notes;
         notes.clear();
         std::size_t fired = 0;
+        // Bounded: a notice that never comes fails the test instead of firing reads for ever.
+        ULONGLONG firingSince = GetTickCount64();
         while (host.ReadStatus(kLevel) != kStatusServerDown) {
+            ASSERT_LT(GetTickCount64() - firingSince, kWaitMs + static_cast<ULONGLONG>(afterMs))
+                << "no shutdown notice after " << fired << " reads";
             std::size_t before = notes.size();
             host.FireRead({kLevel});
             ++fired;

@@ -55,7 +55,9 @@ TEST_P(FailureE2E, UnknownChannelAndEmptyQueueCallNothingAndNotifyNothing)
 
 TEST_P(FailureE2E, BatchFiredWhileOneIsOutstandingGoesOutAfterTheCompletion)
 {
-    ASSERT_TRUE(Start());
+    // The first batch's answer waits, so that it is still outstanding when the second is fired, however
+    // fast the server answers.
+    ASSERT_TRUE(Start(Behaviour("delay", "OnReadComplete", "SyncRead", "300")));
     host.RequestRead({kI4});
     host.FireRead();
     host.RequestRead({kR8});
