@@ -129,6 +129,8 @@ void OnReconnectTimer(OpcDriver& drv)
     TraceAttempt(drv);
     drv.supervision.state = LinkState::Attempting;
     drv.supervision.attemptResult.store(kAttemptPending);
+    // Only a notice of this attempt's connection counts.
+    ClearFlag(drv, NoticeWhileDown);
     bool started = HasFlag(drv, ThreadMode) ? RequestAttempt(drv) : StartStatusProbe(drv);
     if (!started) AttemptFailed(drv);
 }
@@ -161,4 +163,9 @@ void FinishRecovery(OpcDriver& drv)
     drv.shutdownHandled = false;
     ClearFlag(drv, ServerDown);
     TraceRecovered(drv);
+    // The new server asked its clients to let go while the attempt was connecting to it: the notice is
+    // honoured now, as if it came at this moment (unless a newer one has posted itself meanwhile).
+    if ((drv.flags.fetch_and(~NoticeWhileDown) & NoticeWhileDown) != 0 &&
+        (drv.flags.fetch_or(ServerDown) & ServerDown) == 0)
+        PostToWindow(drv, MsgServerShutdown, 0);
 }

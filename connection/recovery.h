@@ -42,4 +42,5 @@ bool AttemptAnswered(const OpcDriver& drv, WPARAM wParam);
 // one is scheduled) and when the record is gone (a DisposeDriver asked for during the connection).
 bool OnAttemptDone(OpcDriver& drv);
 // The instance is back: ServerDown is cleared, a shutdown notice counts again, and the recovery is traced.
+// A notice that the new connection's server sent during the attempt is then posted as a new notice.
 void FinishRecovery(OpcDriver& drv);

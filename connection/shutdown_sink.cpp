@@ -37,8 +37,14 @@ HRESULT STDMETHODCALLTYPE ShutdownSink_ShutdownRequest(ShutdownSinkObject* self,
     OpcDriver* owner = self->owner.load();
     if (owner != nullptr && NoticeCounts(*owner)) {
         // One message for the first notice; the guard of its row lets it through only with ServerDown set.
+        // With recovery, ServerDown already set means an attempt is connecting: its notice is kept for
+        // when the attempt ends.
         std::uint32_t before = owner->flags.fetch_or(ServerDown);
-        if ((before & ServerDown) == 0) PostToWindow(*owner, MsgServerShutdown, 0);
+        if ((before & ServerDown) == 0) {
+            PostToWindow(*owner, MsgServerShutdown, 0);
+        } else if (owner->reconnectMs != 0) {
+            owner->flags.fetch_or(NoticeWhileDown);
+        }
     }
     return S_OK;
 }

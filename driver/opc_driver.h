@@ -37,6 +37,9 @@ enum DriverFlag : std::uint32_t {
     ReadAgain = 0x00000200,
     WriteActive = 0x00000400,
     WriteAgain = 0x00000800,
+    // A shutdown notice of the connection being made by a recovery attempt: it found ServerDown set
+    // (the instance is lost until the attempt ends) and is honoured when the attempt has succeeded.
+    NoticeWhileDown = 0x40000000,
     ServerDown = 0x80000000,
 };
 

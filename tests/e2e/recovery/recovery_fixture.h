@@ -69,6 +69,13 @@ protected:
         return std::any_of(seen.begin(), seen.end(),
                            [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     }
+    // How many trace lines so far start with prefix.
+    std::size_t TraceCount(const std::string& prefix)
+    {
+        SawTrace(prefix);
+        return static_cast<std::size_t>(std::count_if(
+            seen.begin(), seen.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
+    }
     // How many server processes have started so far.
     std::size_t ServerStarts() const { return Logged("start pid=").size(); }
     std::size_t ServerWrites(const std::string& prefix) const { return Logged("write " + prefix).size(); }

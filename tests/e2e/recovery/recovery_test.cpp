@@ -60,6 +60,25 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(BothModes, RecoveryTest, ::testing::Values(Mode::Async, Mode::Sync), ModeTestName);
 
+// The next server process asks its clients to let go while the attempt is still connecting to it (after
+// its group, with the items held back). The instance must not report itself back on a server that asked
+// to be let go: once the attempt ends, the notice is honoured as a new loss, without any batch.
+TEST_P(RecoveryTest, AShutdownNoticeDuringAnAttemptIsHonouredWhenTheAttemptEnds)
+{
+    constexpr char kLossByNotice[] = "Reconnect: IOPCShutdown->ShutdownRequest(...), server lost";
+    ASSERT_TRUE(
+        StartWith(kRecoveryKeys, "behaviour shutdown after=1000ms\nbehaviour exit-after-shutdown 200\n"));
+    ASSERT_TRUE(NextScenario("behaviour shutdown after=1:AddGroup\nbehaviour delay AddItems 1000\n"));
+    ASSERT_TRUE(WaitLost());
+    ASSERT_TRUE(WaitUntil([&] { return ServerStarts() >= 2; }, kRecoveryWaitMs, "the second server process"));
+    // A process after it would be a plain one; the next attempt finds the second one still serving.
+    ASSERT_TRUE(NextScenario());
+    EXPECT_TRUE(WaitUntil([&] { return TraceCount(kLossByNotice) >= 2; }, kRecoveryWaitMs,
+                          "the notice of the attempt's server honoured"));
+    ASSERT_TRUE(WaitBack());
+    ExpectReadsAgain();
+}
+
 TEST_P(RecoveryTest, ShutdownNoticeThenDataAgainWithNothingFromBeforeTheLoss)
 {
     // The notice comes well after the first batches; the next server process sends none.
