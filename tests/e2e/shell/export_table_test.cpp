@@ -14,11 +14,28 @@ namespace {
 
 std::set<std::string> ExpectedExports()
 {
-    const char* twins[] = {"Version",      "Check",         "GetDriverInfo",         "MakeDriver",      "DisposeDriver",
-                           "Init",         "Done",          "BufferInfo",            "SetBufferAddr",   "InputRequest",
-                           "InputRequestCompleted",         "InputFinalized",        "GetInput",        "GetInput2",
-                           "GetInput3",    "OutputRequest", "OutputRequest2",        "OutputRequest3",
-                           "OutputRequestCompleted",        "OutputFinalized",       "DriverProc",      "QueryProc"};
+    const char* twins[] = {"Version",
+                           "Check",
+                           "GetDriverInfo",
+                           "MakeDriver",
+                           "DisposeDriver",
+                           "Init",
+                           "Done",
+                           "BufferInfo",
+                           "SetBufferAddr",
+                           "InputRequest",
+                           "InputRequestCompleted",
+                           "InputFinalized",
+                           "GetInput",
+                           "GetInput2",
+                           "GetInput3",
+                           "OutputRequest",
+                           "OutputRequest2",
+                           "OutputRequest3",
+                           "OutputRequestCompleted",
+                           "OutputFinalized",
+                           "DriverProc",
+                           "QueryProc"};
     std::set<std::string> names = {"_INIT", "_DONE", "?Init_@tagport@@YAXXZ"};
     for (const char* name : twins) {
         names.insert(name);
@@ -48,8 +65,10 @@ TEST_F(BuiltDll, ExportsExactlyTheHostInterface)
     std::set<std::string> actual(image.exports.begin(), image.exports.end());
     EXPECT_EQ(actual.size(), image.exports.size()) << "an export name appears twice";
     std::set<std::string> expected = ExpectedExports();
-    for (const std::string& name : expected) EXPECT_TRUE(actual.count(name)) << "missing export " << name;
-    for (const std::string& name : actual) EXPECT_TRUE(expected.count(name)) << "unexpected export " << name;
+    for (const std::string& name : expected)
+        EXPECT_TRUE(actual.count(name)) << "missing export " << name;
+    for (const std::string& name : actual)
+        EXPECT_TRUE(expected.count(name)) << "unexpected export " << name;
     EXPECT_EQ(actual.size(), 47u);
 }
 
@@ -66,8 +85,8 @@ TEST_F(BuiltDll, IsAnImageOfTheBuildsMachine)
 
 TEST_F(BuiltDll, ImportsOnlyWindowsSystemLibraries)
 {
-    const std::set<std::string> system = {"kernel32.dll", "user32.dll", "ole32.dll",   "oleaut32.dll",
-                                          "advapi32.dll", "msvcrt.dll", "rpcrt4.dll",  "gdi32.dll"};
+    const std::set<std::string> system = {"kernel32.dll", "user32.dll", "ole32.dll",  "oleaut32.dll",
+                                          "advapi32.dll", "msvcrt.dll", "rpcrt4.dll", "gdi32.dll"};
     ASSERT_FALSE(image.imports.empty());
     for (const std::string& name : image.imports)
         EXPECT_TRUE(system.count(Lower(name))) << "imports a non-system library: " << name;
