@@ -11,10 +11,15 @@ case "$TAGPORT_BUILD" in /*) ;; *) TAGPORT_BUILD="$TAGPORT_ROOT/$TAGPORT_BUILD" 
 TAGPORT_DEPS="$TAGPORT_ROOT/build/deps"
 export TAGPORT_ROOT TAGPORT_BUILD TAGPORT_DEPS
 
-# True when this machine runs 32-bit x86 code: a 96-byte i386 program that only exits with 42. A kernel
-# without 32-bit emulation refuses to start it ("Exec format error").
+# True when this machine runs 32-bit x86 code natively: a 96-byte i386 program that only exits with 42.
+# A kernel without 32-bit emulation refuses to start it ("Exec format error"). Under a user-mode emulator
+# registered for i386 programs it would run, but 32-bit Wine does not: that counts as no.
 runs_32bit_code() {
     local probe="$TAGPORT_DEPS/probe-i386"
+    local emulator
+    for emulator in /proc/sys/fs/binfmt_misc/qemu-i386 /proc/sys/fs/binfmt_misc/qemu-i486; do
+        [ -f "$emulator" ] && grep -qx enabled "$emulator" && return 1
+    done
     if [ ! -x "$probe" ]; then
         mkdir -p "$TAGPORT_DEPS"
         # ELF header, one loadable segment at 0x08048000, then: mov eax,1; mov ebx,42; int 0x80.
