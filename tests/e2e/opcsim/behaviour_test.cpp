@@ -76,6 +76,9 @@ protected:
     DataSink sink{};
     IConnectionPoint* point = nullptr;
     DWORD cookie = 0;
+    // A member, not a local of the test: COM may call it (a late notice, its last Release) until the
+    // apartment ends in TearDown, after the test's own body has returned.
+    ShutdownSink shutdown{};
 };
 
 TEST_F(BehaviourTest, StatusFollowsTheScenarioSequenceCallByCall)
@@ -123,7 +126,6 @@ TEST_F(BehaviourTest, MissingInterfacesAndRefusedAdvise)
 {
     Start("behaviour lacks group IOPCAsyncIO2\nbehaviour lacks group IOPCDataCallback\n"
           "behaviour result ShutdownAdvise 0x80040202\n");
-    ShutdownSink shutdown;
     IConnectionPoint* shutdownPoint = nullptr;
     DWORD shutdownCookie = 0;
     EXPECT_EQ(AdviseSink(server, IID_IOPCShutdown, &shutdown, &shutdownPoint, &shutdownCookie),
@@ -234,7 +236,6 @@ TEST_F(BehaviourTest, HangingCompletionIsNeverSentAndTheNextOneIs)
 TEST_F(BehaviourTest, ShutdownNoticeAfterTheSecondSyncRead)
 {
     Start("behaviour shutdown after=2:SyncRead reason=\"Plant stop\"\n");
-    ShutdownSink shutdown;
     IConnectionPoint* shutdownPoint = nullptr;
     DWORD shutdownCookie = 0;
     ASSERT_EQ(AdviseSink(server, IID_IOPCShutdown, &shutdown, &shutdownPoint, &shutdownCookie), S_OK);
