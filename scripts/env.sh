@@ -55,8 +55,8 @@ else
     export WINEPREFIX="$TAGPORT_BUILD/wine64"
     export WINEARCH=win64
     # Debian's wine and winepath pick the 32-bit loader whenever wine32 is installed: the 64-bit loader
-    # and server are called by their own paths, under the usual names.
-    # The loader finds its preloader by the name it was started as, so these are scripts, not links.
+    # and server are called by their own paths, under the usual names, through scripts rather than
+    # links (the loader finds its preloader by the name it was started as).
     wine64_bin="$TAGPORT_DEPS/wine64-bin"
     if [ ! -x "$wine64_bin/winepath" ]; then
         mkdir -p "$wine64_bin"

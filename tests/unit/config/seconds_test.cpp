@@ -88,9 +88,7 @@ TEST(SecondsToMilliseconds, EveryTimeWithThreeDecimalsIsExact)
     }
 }
 
-#if !defined(__i386__)
 X86_ONLY_TEST(X87Precision, TimesUnder24And64BitPrecision,
               "x87 precision control exists only on x86; here the precision cases run under SSE2's one")
-#endif
 
 } // namespace
