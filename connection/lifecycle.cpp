@@ -3,9 +3,8 @@
 #include "config/param_file.h"
 #include "connection/group.h"
 #include "connection/message_window.h"
-#include "connection/server_call.h"
 #include "connection/server_connection.h"
-#include "connection/server_shutdown.h"
+#include "connection/supervision.h"
 #include "connection/worker.h"
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
@@ -34,13 +33,6 @@ ConnectOutcome ConnectInHostThread(OpcDriver& drv)
     ReleaseGroup(drv);
     ReleaseServer(drv);
     return StartWorker(drv);
-}
-
-// True while a worker that the host gave up on still holds the record: it may be walking the channel
-// table (binding items), so the table stays until the record's last holder clears it.
-bool RecordShared(const OpcDriver& drv)
-{
-    return drv.holders.load() > 1;
 }
 
 } // namespace
@@ -87,23 +79,4 @@ void Done(OpcDriver& drv)
     // The tear-down's own server calls count as such calls too.
     EnterServerCall(drv);
     LeaveServerCall(drv);
-}
-
-void TearDownInstance(OpcDriver& drv)
-{
-    if (IsServerDown(drv)) {
-        // The shutdown notice's message may still be queued: stop and drop now, nothing else will.
-        DropConnection(drv);
-    } else if (HasFlag(drv, ThreadMode)) {
-        // The worker releases the group and the server itself on its way out.
-        StopWorker(drv, kWorkerStopWaitMs);
-    } else {
-        ReleaseGroup(drv);
-        ReleaseServer(drv);
-    }
-    // After this nothing that COM or a late worker delivers reaches the instance.
-    drv.shutdownSink.owner = nullptr;
-    drv.dataSink.owner = nullptr;
-    if (!RecordShared(drv)) ClearChannels(drv);
-    DestroyDriverWindow(drv);
 }

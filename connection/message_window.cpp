@@ -1,6 +1,5 @@
 #include "connection/message_window.h"
 
-#include "connection/lifecycle.h"
 #include "driver/opc_driver.h"
 
 namespace {

@@ -45,6 +45,10 @@ struct MessageTable {
     std::uint32_t count;
 };
 
+// Process attach and detach: the module handle and the process-wide window class.
+void RecordModuleInstance(void* moduleInstance);
+void UnregisterWindowClass();
+
 // Creates the instance's window (registering the process-wide class first when needed) and stores the
 // instance in its user data. False when no window could be made: nothing would ever reach the instance.
 bool CreateDriverWindow(OpcDriver& drv);

@@ -1,5 +1,5 @@
 #pragma once
-// The window's message and timer of recovery (connection/recovery.h).
+// The window's message and timer of recovery (connection/supervision.h).
 
 #include <cstdint>
 

@@ -15,6 +15,8 @@ constexpr wchar_t kTraceLimit[] = L"Reconnect: batch time limit expired, server 
 constexpr wchar_t kTraceAttempt[] = L"Reconnect: attempt ";
 constexpr wchar_t kTraceFailed[] = L"Reconnect: attempt failed (";
 constexpr wchar_t kTraceRecovered[] = L"Reconnect: connected again";
+constexpr wchar_t kTracePostponed[] = L"Reconnect: attempt postponed, ";
+constexpr wchar_t kTracePostponedEnd[] = L" workers still held in calls to the server";
 
 // Long enough for the longest line: a prefix, the last error text and a closing parenthesis.
 constexpr std::uint32_t kLineMax = 64 + kLastErrorMax;
@@ -44,14 +46,14 @@ private:
 
 } // namespace
 
-void TraceLoss(const OpcDriver& drv, LossCause cause, HRESULT hr)
+void TraceLoss(const OpcDriver& drv, SupervisionEvent event, HRESULT hr)
 {
     Line line;
-    switch (cause) {
-    case LossCause::ShutdownNotice:
+    switch (event) {
+    case SupervisionEvent::ShutdownNotice:
         line.Add(kTraceNotice);
         break;
-    case LossCause::ServerGone:
+    case SupervisionEvent::ServerGone:
         line.Add(kTraceGone);
         line.AddNumber(static_cast<std::uint32_t>(hr), 16, 8);
         line.Add(kTraceGoneEnd);
@@ -84,5 +86,14 @@ void TraceRecovered(const OpcDriver& drv)
 {
     Line line;
     line.Add(kTraceRecovered);
+    line.Emit(drv);
+}
+
+void TraceAttemptPostponed(const OpcDriver& drv, std::uint32_t stuckWorkers)
+{
+    Line line;
+    line.Add(kTracePostponed);
+    line.AddNumber(stuckWorkers, 10, 1);
+    line.Add(kTracePostponedEnd);
     line.Emit(drv);
 }

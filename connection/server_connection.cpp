@@ -92,3 +92,40 @@ void ReleaseServer(OpcDriver& drv)
         ClearFlag(drv, ComInit);
     }
 }
+
+void ForgetConnection(OpcDriver& drv)
+{
+    // No further call is made to the server, neither Unadvise nor Release.
+    drv.flags.fetch_and(~(ComInit | ShutdownAdvised | DataAdvised));
+    drv.server = nullptr;
+    drv.serverPoints = nullptr;
+    drv.shutdownPoint = nullptr;
+    drv.itemMgt = nullptr;
+    drv.syncIo = nullptr;
+    drv.asyncIo = nullptr;
+    drv.groupPoints = nullptr;
+    drv.dataPoint = nullptr;
+}
+
+void LeaveApartment(OpcDriver& drv)
+{
+    DisconnectSink(drv.shutdownSink);
+    DisconnectSink(drv.dataSink);
+    CoUninitialize();
+}
+
+void AbandonConnection(OpcDriver& drv)
+{
+    DisconnectSink(drv.shutdownSink);
+    DisconnectSink(drv.dataSink);
+    ForgetConnection(drv);
+}
+
+void LeaveDeadServer(OpcDriver& drv)
+{
+    if (HasFlag(drv, ComInit)) {
+        LeaveApartment(drv);
+        ClearFlag(drv, ComInit);
+    }
+    ForgetConnection(drv);
+}

@@ -12,7 +12,6 @@
 #include "connection/message_window.h"
 #include "connection/recovery_messages.h"
 #include "connection/server_connection.h"
-#include "connection/server_shutdown.h"
 #include "connection/server_state.h"
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
@@ -95,8 +94,10 @@ bool Orphan(OpcDriver& drv)
     // Nothing of this worker reaches the host any more, not even a late shutdown notice.
     drv.shutdownSink.owner = nullptr;
     drv.dataSink.owner = nullptr;
-    // The thread handle is the host's alone; the events are now the worker's.
+    // The thread handle is the host's alone; the events are now the worker's, which closes them.
     CloseHandleIfValid(drv.thread);
+    for (HANDLE* event : WorkerEvents(drv))
+        *event = nullptr;
     return true;
 }
 
@@ -184,8 +185,9 @@ void CloseOwnEvents(WorkerOwn& own)
         SupervisionLock held(drv);
         std::uint32_t expected = kLinkAttached;
         // A replaced worker no longer owns the record's link: a newer worker does.
-        if (WorkerReplaced(drv, own) || !drv.workerLink.compare_exchange_strong(expected, kLinkFinished))
-            CloseOwnEvents(own);
+        bool replaced = WorkerReplaced(drv, own);
+        if (replaced) drv.supervision.stuckWorkers.fetch_sub(1);
+        if (replaced || !drv.workerLink.compare_exchange_strong(expected, kLinkFinished)) CloseOwnEvents(own);
     }
     EndHoldingThread(drv, exitCode);
 }
@@ -246,6 +248,8 @@ bool StartAttemptWorker(OpcDriver& drv)
     SetFlag(drv, ThreadMode);
     drv.workerLink.store(kLinkAttached);
     drv.supervision.attemptByWorker = true;
+    // A fall-back worker after the status probe: the probe's answer is not the worker's.
+    drv.supervision.attemptResult.store(kAttemptPending);
     bool started = CreateWorkerEvents(drv) && LaunchWorker(drv);
     if (!started) CloseWorkerHandles(drv);
     return started;
@@ -261,7 +265,9 @@ void ReplaceWorker(OpcDriver& drv)
     drv.supervision.workerEpoch.fetch_add(1);
     std::uint32_t expected = kLinkAttached;
     if (drv.workerLink.compare_exchange_strong(expected, kLinkOrphaned)) {
-        // The worker closes its own copies of the events.
+        // It has not reached its end: it will see the new epoch there, close its own copies of the
+        // events and count itself out of the stuck workers.
+        drv.supervision.stuckWorkers.fetch_add(1);
         for (HANDLE* event : WorkerEvents(drv))
             *event = nullptr;
     } else {
@@ -279,6 +285,13 @@ void ReplaceWorker(OpcDriver& drv)
     }
     for (int slot = 0; slot < 2; ++slot)
         s.handed[slot] = s.taken[slot] = s.answered[slot];
+}
+
+void GiveUpOnWorker(OpcDriver& drv)
+{
+    ReplaceWorker(drv);
+    ReleaseSyncReadBatch(drv);
+    ReleaseSyncWriteBatch(drv);
 }
 
 bool AskWorkerToLetGo(OpcDriver& drv)

@@ -68,6 +68,9 @@ void ReplaceWorker(OpcDriver& drv);
 // for every worker) and waits for RequestAttempt. False, with nothing changed, when the worker is inside
 // a call or has ended: the host then gives up on it (ReplaceWorker).
 bool AskWorkerToLetGo(OpcDriver& drv);
+// ReplaceWorker, and both synchronous batches released: what the host gives up on a worker held in a
+// call (at the batch limit, or when the server is lost meanwhile).
+void GiveUpOnWorker(OpcDriver& drv);
 // The next attempt: the waiting worker connects again, or a new worker is started when there is none;
 // either posts MsgAttemptDone. False when nothing could be started.
 bool RequestAttempt(OpcDriver& drv);

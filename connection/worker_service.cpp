@@ -91,17 +91,21 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
     HRESULT hr = syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
                               reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
     TraceCall(drv, kTraceReadReturned);
-    SupervisionLock held(drv);
-    if (WorkerReplaced(drv, own)) {
-        ReleaseReadResults(count, states, errors);
-        FreeBlock(handles);
-        return Served::Replaced;
+    {
+        SupervisionLock held(drv);
+        if (!WorkerReplaced(drv, own)) {
+            drv.syncReadResult = hr;
+            drv.syncReadStates = states;
+            drv.syncReadErrors = errors;
+            HandBack(drv, kReadSlot, MsgSyncReadDone, number, drv.syncReadAnswered);
+            return Served::Answered;
+        }
     }
-    drv.syncReadResult = hr;
-    drv.syncReadStates = states;
-    drv.syncReadErrors = errors;
-    HandBack(drv, kReadSlot, MsgSyncReadDone, number, drv.syncReadAnswered);
-    return Served::Answered;
+    // Given up on: the results and the inputs are this worker's own, and clearing them may call into
+    // COM, so it happens outside the lock.
+    ReleaseReadResults(count, states, errors);
+    FreeBlock(handles);
+    return Served::Replaced;
 }
 
 Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
@@ -127,17 +131,20 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     HRESULT* errors = nullptr;
     HRESULT hr = syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
     TraceCall(drv, kTraceWriteReturned);
-    SupervisionLock held(drv);
-    if (WorkerReplaced(drv, own)) {
-        CoTaskMemFree(errors);
-        FreeBlock(handles);
-        ReleaseWriteValues(count, values);
-        return Served::Replaced;
+    {
+        SupervisionLock held(drv);
+        if (!WorkerReplaced(drv, own)) {
+            drv.syncWriteResult = hr;
+            drv.syncWriteErrors = errors;
+            HandBack(drv, kWriteSlot, MsgSyncWriteDone, number, drv.syncWriteAnswered);
+            return Served::Answered;
+        }
     }
-    drv.syncWriteResult = hr;
-    drv.syncWriteErrors = errors;
-    HandBack(drv, kWriteSlot, MsgSyncWriteDone, number, drv.syncWriteAnswered);
-    return Served::Answered;
+    // As for a read: outside the lock.
+    CoTaskMemFree(errors);
+    FreeBlock(handles);
+    ReleaseWriteValues(count, values);
+    return Served::Replaced;
 }
 
 ServeEnd EndOf(Served served)

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "connection/lifecycle.h"
+#include "connection/message_window.h"
 #include "convert/value_record.h"
 #include "driver/opc_driver.h"
 #include "exchange/read_cycle.h"
@@ -26,16 +27,31 @@ std::uint32_t g_initUnderscoreCalls = 0; // counted, never read: the host only r
 } // namespace
 
 namespace tagport {
-void Init_() { ++g_initUnderscoreCalls; }
+void Init_()
+{
+    ++g_initUnderscoreCalls;
+}
 } // namespace tagport
 
 extern "C" {
 
-std::uint32_t __cdecl VersionW() { return kVersion; }
-std::uint32_t __cdecl Version() { return VersionW(); }
+std::uint32_t __cdecl VersionW()
+{
+    return kVersion;
+}
+std::uint32_t __cdecl Version()
+{
+    return VersionW();
+}
 
-BOOL __cdecl CheckW() { return TRUE; }
-BOOL __cdecl Check() { return CheckW(); }
+BOOL __cdecl CheckW()
+{
+    return TRUE;
+}
+BOOL __cdecl Check()
+{
+    return CheckW();
+}
 
 void __cdecl GetDriverInfoW(std::uint32_t max, wchar_t* buffer)
 {
@@ -46,32 +62,45 @@ void __cdecl GetDriverInfo(std::uint32_t max, char* buffer)
     if (buffer != nullptr) WideToAnsi(kDriverNameLength, kDriverName, max, buffer);
 }
 
-OpcDriver* __cdecl MakeDriverW() { return MakeDriverRecord(); }
-OpcDriver* __cdecl MakeDriver() { return MakeDriverW(); }
+OpcDriver* __cdecl MakeDriverW()
+{
+    return MakeDriverRecord();
+}
+OpcDriver* __cdecl MakeDriver()
+{
+    return MakeDriverW();
+}
 
 void __cdecl DisposeDriverW(OpcDriver* driver)
 {
     if (driver != nullptr) FreeDriverRecord(driver);
 }
-void __cdecl DisposeDriver(OpcDriver* driver) { DisposeDriverW(driver); }
+void __cdecl DisposeDriver(OpcDriver* driver)
+{
+    DisposeDriverW(driver);
+}
 
-BOOL __cdecl InitW(OpcDriver* driver, std::uint32_t nameMax, const wchar_t* name, std::uint32_t errMax, wchar_t* err,
-                   std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData, NotifyCallback callback)
+BOOL __cdecl InitW(OpcDriver* driver, std::uint32_t nameMax, const wchar_t* name, std::uint32_t errMax,
+                   wchar_t* err, std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData,
+                   NotifyCallback callback)
 {
     (void)reserved1, (void)reserved2;
     // Both twins leave an empty text after a success, so the buffer never shows a stale message.
     if (err != nullptr) CopyText(errMax, err, 0, L"");
     if (driver == nullptr) return FALSE;
-    return Init(*driver, nameMax, name == nullptr ? L"" : name, errMax, err, userData, callback) ? TRUE : FALSE;
+    return Init(*driver, nameMax, name == nullptr ? L"" : name, errMax, err, userData, callback) ? TRUE
+                                                                                                 : FALSE;
 }
 
 BOOL __cdecl Init(OpcDriver* driver, std::uint32_t nameMax, const char* name, std::uint32_t errMax, char* err,
-                  std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData, NotifyCallback callback)
+                  std::uint32_t reserved1, std::uint32_t reserved2, std::uint32_t userData,
+                  NotifyCallback callback)
 {
     wchar_t wideName[kInitNameMax + 1] = {};
     wchar_t wideErr[kLastErrorMax + 1] = {};
     if (name != nullptr) AnsiToWide(AnsiLen(nameMax, name), name, kInitNameMax, wideName);
-    BOOL ok = InitW(driver, kInitNameMax, wideName, kLastErrorMax, wideErr, reserved1, reserved2, userData, callback);
+    BOOL ok = InitW(driver, kInitNameMax, wideName, kLastErrorMax, wideErr, reserved1, reserved2, userData,
+                    callback);
     if (err != nullptr) WideToAnsi(kLastErrorMax, wideErr, errMax, err);
     return ok;
 }
@@ -80,25 +109,43 @@ void __cdecl DoneW(OpcDriver* driver)
 {
     if (driver != nullptr) Done(*driver);
 }
-void __cdecl Done(OpcDriver* driver) { DoneW(driver); }
+void __cdecl Done(OpcDriver* driver)
+{
+    DoneW(driver);
+}
 
-BOOL __cdecl BufferInfoW() { return FALSE; }
-BOOL __cdecl BufferInfo() { return BufferInfoW(); }
+BOOL __cdecl BufferInfoW()
+{
+    return FALSE;
+}
+BOOL __cdecl BufferInfo()
+{
+    return BufferInfoW();
+}
 
 void __cdecl SetBufferAddrW() {}
-void __cdecl SetBufferAddr() { SetBufferAddrW(); }
+void __cdecl SetBufferAddr()
+{
+    SetBufferAddrW();
+}
 
 void __cdecl InputRequestW(OpcDriver* driver, std::uint32_t channel)
 {
     if (driver != nullptr) InputRequest(*driver, channel);
 }
-void __cdecl InputRequest(OpcDriver* driver, std::uint32_t channel) { InputRequestW(driver, channel); }
+void __cdecl InputRequest(OpcDriver* driver, std::uint32_t channel)
+{
+    InputRequestW(driver, channel);
+}
 
 void __cdecl InputRequestCompletedW(OpcDriver* driver)
 {
     if (driver != nullptr) InputRequestCompleted(*driver);
 }
-void __cdecl InputRequestCompleted(OpcDriver* driver) { InputRequestCompletedW(driver); }
+void __cdecl InputRequestCompleted(OpcDriver* driver)
+{
+    InputRequestCompletedW(driver);
+}
 
 BOOL __cdecl InputFinalizedW(OpcDriver* driver, std::uint32_t channel, std::uint32_t* status)
 {
@@ -143,11 +190,13 @@ void __cdecl GetInput(OpcDriver* driver, std::uint32_t channel, HostValue* value
 }
 
 // extra1 and extra2 belong to the host's calling convention for this family; the driver reads neither.
-void __cdecl OutputRequest3W(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t, std::uint32_t)
+void __cdecl OutputRequest3W(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t,
+                             std::uint32_t)
 {
     if (driver != nullptr) OutputRequest(*driver, channel, value, true);
 }
-void __cdecl OutputRequest3(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t, std::uint32_t)
+void __cdecl OutputRequest3(OpcDriver* driver, std::uint32_t channel, HostValue value, std::uint32_t,
+                            std::uint32_t)
 {
     if (driver != nullptr) OutputRequest(*driver, channel, value, false);
 }
@@ -163,18 +212,23 @@ void __cdecl OutputRequest2(OpcDriver* driver, std::uint32_t channel, HostValue 
 }
 void __cdecl OutputRequestW(OpcDriver* driver, std::uint32_t channel, HostValue value)
 {
-    OutputRequest3W(driver, channel, value, 0, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&value)));
+    OutputRequest3W(driver, channel, value, 0,
+                    static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&value)));
 }
 void __cdecl OutputRequest(OpcDriver* driver, std::uint32_t channel, HostValue value)
 {
-    OutputRequest3(driver, channel, value, 0, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&value)));
+    OutputRequest3(driver, channel, value, 0,
+                   static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&value)));
 }
 
 void __cdecl OutputRequestCompletedW(OpcDriver* driver)
 {
     if (driver != nullptr) OutputRequestCompleted(*driver);
 }
-void __cdecl OutputRequestCompleted(OpcDriver* driver) { OutputRequestCompletedW(driver); }
+void __cdecl OutputRequestCompleted(OpcDriver* driver)
+{
+    OutputRequestCompletedW(driver);
+}
 
 BOOL __cdecl OutputFinalizedW(OpcDriver* driver, std::uint32_t channel, std::uint32_t* status)
 {
@@ -186,13 +240,25 @@ BOOL __cdecl OutputFinalized(OpcDriver* driver, std::uint32_t channel, std::uint
 }
 
 void __cdecl DriverProcW() {}
-void __cdecl DriverProc() { DriverProcW(); }
+void __cdecl DriverProc()
+{
+    DriverProcW();
+}
 
 void __cdecl QueryProcW() {}
-void __cdecl QueryProc() { QueryProcW(); }
+void __cdecl QueryProc()
+{
+    QueryProcW();
+}
 
-void __cdecl _INIT(HINSTANCE instance) { RecordModuleInstance(instance); }
-void __cdecl _DONE() { UnregisterWindowClass(); }
+void __cdecl _INIT(HINSTANCE instance)
+{
+    RecordModuleInstance(instance);
+}
+void __cdecl _DONE()
+{
+    UnregisterWindowClass();
+}
 
 } // extern "C"
 

@@ -6,9 +6,8 @@
 #include "driver/message_table.h"
 
 #include "connection/message_window.h"
-#include "connection/recovery.h"
 #include "connection/recovery_messages.h"
-#include "connection/server_shutdown.h"
+#include "connection/supervision.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/batch_timeout.h"
@@ -19,16 +18,7 @@ namespace {
 
 constexpr char kReadOwner[] = "exchange/read";
 constexpr char kWriteOwner[] = "exchange/write";
-constexpr char kShutdownOwner[] = "connection/server_shutdown + exchange/batch";
-constexpr char kRecoveryOwner[] = "connection/recovery + exchange/batch";
-
-// A successful attempt: the channels start as never exchanged before the instance counts as back.
-void AttemptDone(OpcDriver& drv)
-{
-    if (!OnAttemptDone(drv)) return;
-    ResetExchange(drv);
-    FinishRecovery(drv);
-}
+constexpr char kSupervisionOwner[] = "connection/supervision";
 
 const MessageRoute kRoutes[] = {
     // The issue of a batch fired while one was outstanding; wParam: the number of the batch that ended.
@@ -44,16 +34,12 @@ const MessageRoute kRoutes[] = {
     {MsgSyncWriteDone, 0, kWriteOwner,
      [](const OpcDriver& d, WPARAM w) { return SyncAnswerAwaited(d, kWriteBatch, w); },
      [](OpcDriver& d, WPARAM) { SyncWriteComplete(d); }, nullptr},
-    // The server's shutdown notice, posted once by the shutdown sink; wParam 0. The connection is dropped,
-    // then every outstanding batch is ended and notified once. Inside a server call it waits: the call's
-    // own completion may still end its batch, and the connection must not go from under the call.
-    {MsgServerShutdown, 0, kShutdownOwner,
+    // The server's shutdown notice, posted once by the shutdown sink; wParam 0. Inside a server call it
+    // waits: the call's own completion may still end its batch, and the connection must not go from
+    // under the call.
+    {MsgServerShutdown, 0, kSupervisionOwner,
      [](const OpcDriver& d, WPARAM) { return ShutdownNoticeAwaited(d); },
-     [](OpcDriver& d, WPARAM) {
-         OnServerShutdown(d);
-         EndBatchesOfLostServer(d);
-     },
-     RepostShutdownNotice},
+     [](OpcDriver& d, WPARAM) { Supervise(d, SupervisionEvent::ShutdownNotice); }, RepostShutdownNotice},
     // The host's notification; wParam: the direction's notification number. Never inside a server call:
     // the host may end the instance from its callback.
     {MsgNotifyRead, 0, kReadOwner,
@@ -73,11 +59,12 @@ const MessageRoute kRoutes[] = {
      [](const OpcDriver& d, WPARAM) { return BatchTimeoutDue(d, kWriteBatch); },
      [](OpcDriver& d, WPARAM) { OnBatchTimeout(d, kWriteBatch); }, nullptr},
     // Recovery (`reconnect`): the timer of the next attempt, decided by the deadline in the record.
-    {WM_TIMER, kReconnectTimerId, kRecoveryOwner, [](const OpcDriver& d, WPARAM) { return ReconnectDue(d); },
-     [](OpcDriver& d, WPARAM) { OnReconnectTimer(d); }, nullptr},
+    {WM_TIMER, kReconnectTimerId, kSupervisionOwner,
+     [](const OpcDriver& d, WPARAM) { return ReconnectDue(d); },
+     [](OpcDriver& d, WPARAM) { Supervise(d, SupervisionEvent::ReconnectDue); }, nullptr},
     // The attempt's probe thread or worker has answered; wParam: the attempt's number.
-    {MsgAttemptDone, 0, kRecoveryOwner, [](const OpcDriver& d, WPARAM w) { return AttemptAnswered(d, w); },
-     [](OpcDriver& d, WPARAM) { AttemptDone(d); }, nullptr},
+    {MsgAttemptDone, 0, kSupervisionOwner, [](const OpcDriver& d, WPARAM w) { return AttemptAnswered(d, w); },
+     [](OpcDriver& d, WPARAM) { Supervise(d, SupervisionEvent::AttemptAnswered); }, nullptr},
 };
 
 constexpr std::uint32_t kRouteCount = sizeof(kRoutes) / sizeof(kRoutes[0]);
@@ -87,3 +74,4 @@ static_assert(kRouteCount <= 32, "one bit per row in OpcDriver::deferredRoutes")
 } // namespace
 
 extern const MessageTable kMessageTable = {kRoutes, kRouteCount};
+extern const ExchangeSteps kExchangeSteps = {EndBatchesOfLostServer, ResetExchange};

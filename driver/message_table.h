@@ -7,3 +7,7 @@
 struct MessageTable;
 
 extern const MessageTable kMessageTable;
+// The exchange's steps of the supervision (connection/supervision.h), given to every instance beside
+// the table.
+struct ExchangeSteps;
+extern const ExchangeSteps kExchangeSteps;

@@ -14,6 +14,7 @@ OpcDriver* MakeDriverRecord()
     drv->shutdownSink.owner = drv;
     drv->dataSink.owner = drv;
     drv->messages = &kMessageTable;
+    drv->supervision.exchange = &kExchangeSteps;
     return drv;
 }
 

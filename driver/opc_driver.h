@@ -1,8 +1,9 @@
 #pragma once
 // OpcDriver: everything of one driver instance. The host holds it as an opaque pointer from MakeDriver
-// to DisposeDriver. Two threads use it without locks (the host's thread and, in synchronous mode, the
-// worker): the batch fields are handed over through ReadActive/WriteActive, and flags is atomic because
-// a shutdown notice may set ServerDown on the worker while the host changes the batch bits.
+// to DisposeDriver. Two threads use it (the host's thread and, in synchronous mode, the worker) with one
+// short lock, the supervision's (connection/supervision_state.h), and otherwise none: the batch fields
+// are handed over through ReadActive/WriteActive, and flags is atomic because a shutdown notice may set
+// ServerDown on the worker while the host changes the batch bits.
 
 #include <atomic>
 #include <cstdint>
@@ -62,7 +63,7 @@ struct OpcDriver {
     std::uint32_t waitTimeMs = 0;
     std::uint32_t updateRateMs = kDefaultUpdateRateMs;
     std::uint32_t batchTimeoutMs = kDefaultBatchTimeoutMs;
-    // 0: the instance never reconnects by itself (connection/recovery.h).
+    // 0: the instance never reconnects by itself (connection/supervision.h).
     std::uint32_t reconnectMs = 0;
     std::uint32_t readCount = 0;
     std::uint32_t writeCount = 0;
@@ -132,9 +133,6 @@ struct OpcDriver {
     std::uint32_t deferredRoutes = 0;
     bool doneAsked = false;
     bool disposeAsked = false;
-    // Host's thread only: the shutdown notice's message has been handled (it is handled once per
-    // connection; whatever gives the instance a new connection clears it together with ServerDown).
-    bool shutdownHandled = false;
     // Host's thread only: Init has run on this instance; a second one is refused.
     bool initCalled = false;
     Supervision supervision;

@@ -5,10 +5,8 @@
 #include <objbase.h>
 
 #include "connection/message_window.h"
-#include "connection/recovery.h"
-#include "connection/server_call.h"
+#include "connection/supervision.h"
 #include "connection/worker.h"
-#include "exchange/batch_timeout.h"
 #include "hostrt/core.h"
 
 namespace {
@@ -163,7 +161,7 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
         state.completionHeld = false;
         state.outstanding = 0;
         ClearFlag(drv, kind.activeFlag);
-        if (WorkerGivenUp(drv)) PostNotification(drv, kind);
+        if (ConnectionDropped(drv)) PostNotification(drv, kind);
         OfferDeferredBatch(drv, kind);
     } else if (state.completionHeld) {
         state.completionHeld = false;
@@ -172,8 +170,23 @@ void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::u
         // Neither a completion nor the worker's answer can be relied on to come.
         StartBatchTimeout(drv, kind);
     }
-    if (!accepted && JudgeServerResult(drv, hr)) EndBatchesOfLostServer(drv);
+    // Inside this issue's own server call: a loss is carried out when the call is left.
+    if (!accepted) JudgeServerResult(drv, hr);
     LeaveServerCall(drv);
+}
+
+void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind)
+{
+    BatchState& state = drv.*kind.state;
+    state.timerArmed = true;
+    state.timerDeadline = Ticks64() + drv.batchTimeoutMs;
+    StartDeadlineTimer(drv, kind.timerId, drv.batchTimeoutMs);
+}
+
+void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind)
+{
+    (drv.*kind.state).timerArmed = false;
+    StopWindowTimer(drv, kind.timerId);
 }
 
 bool AcceptsCompletion(const OpcDriver& drv, const BatchKind& kind, DWORD transactionId)

@@ -54,7 +54,7 @@ IssueMode IssueModeNow(OpcDriver& drv, const BatchKind& kind);
 // Takes the queue as the batch to issue: returns its channels in queue order (count of them, a block
 // the caller passes to FinishIssue), empties the queue, moves each channel from queued to outstanding,
 // gives the batch its number (the state's transactionId: 1, 2, ... never 0), marks the direction active
-// and issuing, and enters the server-call scope that FinishIssue leaves (connection/server_call.h). A
+// and issuing, and enters the server-call scope that FinishIssue leaves (connection/supervision.h). A
 // deferred issue already posted is served by this batch. Null, with nothing changed, when memory runs out.
 Channel** TakeBatch(OpcDriver& drv, const BatchKind& kind, std::uint32_t& count);
 // The synchronous hand-off, after the caller stored the batch's arrays in the record: the channel
@@ -71,6 +71,12 @@ HRESULT HandOffToWorker(OpcDriver& drv, Channel* const* batch, std::uint32_t cou
 void FinishIssue(OpcDriver& drv, const BatchKind& kind, Channel**& batch, std::uint32_t count, HRESULT hr,
                  HRESULT* errors);
 
+// Arms the direction's limit (the file's batch_timeout, exchange/batch_timeout.h) for the batch just
+// issued: its deadline, and the window timer.
+void StartBatchTimeout(OpcDriver& drv, const BatchKind& kind);
+// Disarms it; harmless when it is not armed.
+void StopBatchTimeout(OpcDriver& drv, const BatchKind& kind);
+
 // True when an asynchronous completion may be applied: the direction is active and the transaction id
 // is the outstanding batch's (a late answer to an earlier batch must not end this one).
 bool AcceptsCompletion(const OpcDriver& drv, const BatchKind& kind, DWORD transactionId);
@@ -84,11 +90,13 @@ void CompleteBatch(OpcDriver& drv, const BatchKind& kind);
 // host's notification is posted and then, if another batch was fired meanwhile, its issue. A timer
 // that gives up on a batch the server never answers can end it the same way.
 void EndBatch(OpcDriver& drv, const BatchKind& kind);
-// The exchange's part of the server's shutdown notice: each direction with a batch outstanding is no
-// longer active, its deferred batch is dropped, and the host is notified once for it.
+// The exchange's steps of the supervision (connection/supervision.h), which alone calls them through the
+// record (driver/message_table.cpp gives them to it).
+// The server is lost or dropped: each direction with a batch outstanding is no longer active, its
+// deferred batch is dropped, and the host is notified once for it.
 void EndBatchesOfLostServer(OpcDriver& drv);
-// After recovery from a lost server: no value, quality, timestamp or status from before the loss
-// survives, and nothing queued then is sent; every channel is as after Init.
+// After a recovery: no value, quality, timestamp or status from before the loss survives, and nothing
+// queued then is sent; every channel is as after Init.
 void ResetExchange(OpcDriver& drv);
 
 // The guards and handlers of the direction's messages (their rows are in driver/message_table.cpp).

@@ -7,7 +7,7 @@
 
 #include "convert/quality_level.h"
 #include "convert/variant_to_value.h"
-#include "connection/recovery.h"
+#include "connection/supervision.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/item_complete.h"
@@ -93,5 +93,5 @@ void SyncReadComplete(OpcDriver& drv)
     }
     ReleaseSyncReadBatch(drv);
     CompleteBatch(drv, kReadBatch);
-    if (JudgeServerResult(drv, result)) EndBatchesOfLostServer(drv);
+    JudgeServerResult(drv, result);
 }

@@ -3,7 +3,7 @@
 
 #include "exchange/write_cycle.h"
 
-#include "connection/recovery.h"
+#include "connection/supervision.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
 #include "exchange/item_complete.h"
@@ -51,5 +51,5 @@ void SyncWriteComplete(OpcDriver& drv)
     }
     ReleaseSyncWriteBatch(drv);
     CompleteBatch(drv, kWriteBatch);
-    if (JudgeServerResult(drv, result)) EndBatchesOfLostServer(drv);
+    JudgeServerResult(drv, result);
 }

@@ -23,6 +23,7 @@
 #include "bench/common/figures.h"
 #include "bench/common/par_items.h"
 #include "connection/lifecycle.h"
+#include "connection/message_window.h"
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
 

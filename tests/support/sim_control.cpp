@@ -1,6 +1,9 @@
 #include "tests/support/sim_control.h"
 
+#include <cstdio>
+
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include "tests/support/wait.h"
 
@@ -82,8 +85,15 @@ std::wstring BinaryFolder()
 void UnregisterSimScenario(SimServer& server)
 {
     if (!server.clsidText.empty()) RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(server).c_str());
-    if (!server.logPath.empty()) DeleteFileW(server.logPath.c_str());
-    if (server.ownsScenario) DeleteFileW(server.scenarioPath.c_str());
+    // What the server saw is the first thing to read about a failed test: its log and scenario stay.
+    bool failed = ::testing::Test::HasFailure();
+    if (failed && !server.logPath.empty()) {
+        std::wprintf(L"the simulation server's log is kept: %ls (scenario %ls)\n", server.logPath.c_str(),
+                     server.scenarioPath.c_str());
+    } else {
+        if (!server.logPath.empty()) DeleteFileW(server.logPath.c_str());
+        if (server.ownsScenario) DeleteFileW(server.scenarioPath.c_str());
+    }
     server = SimServer{};
 }
 
@@ -136,5 +146,27 @@ DWORD SimServerProcessId(const SimServer& server)
     BOOL ended = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
     CloseHandle(process);
     if (!ended) return ::testing::AssertionFailure() << "the server process did not end";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult FreezeSimServer(const SimServer& server, bool freeze)
+{
+    DWORD pid = SimServerProcessId(server);
+    if (pid == 0) return ::testing::AssertionFailure() << "no server process";
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ::testing::AssertionFailure() << "no thread snapshot";
+    std::size_t changed = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid) continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        DWORD result = freeze ? SuspendThread(thread) : ResumeThread(thread);
+        if (result != static_cast<DWORD>(-1)) ++changed;
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    if (changed == 0) return ::testing::AssertionFailure() << "no thread of the server could be changed";
     return ::testing::AssertionSuccess();
 }

@@ -26,7 +26,8 @@ struct SimServer {
 ::testing::AssertionResult RegisterSimScenario(const std::string& scenarioText, SimServer& server);
 // The same for an existing scenario file (e.g. examples/plant.scenario), given by its Windows path.
 ::testing::AssertionResult RegisterSimScenarioFile(const std::wstring& scenarioPath, SimServer& server);
-// Removes the registration, the log and a scenario file of our own; safe to repeat.
+// Removes the registration, the log and a scenario file of our own; safe to repeat. After a failure in
+// the running test the log and the scenario stay, and their paths are printed.
 void UnregisterSimScenario(SimServer& server);
 
 // The log's lines so far, and those that start with `prefix`.
@@ -40,6 +41,9 @@ std::vector<std::string> SimLogLines(const SimServer& server, const std::string&
 // and hang tests, which then need a fresh CLSID (COM may keep the dead class registered).
 DWORD SimServerProcessId(const SimServer& server);
 ::testing::AssertionResult KillSimServer(const SimServer& server);
+// Suspends (or resumes) every thread of the server's latest process: a server frozen so answers
+// nothing, not even the release of its objects.
+::testing::AssertionResult FreezeSimServer(const SimServer& server, bool freeze);
 
 // The folder of the running test program, where opcsim.exe and the other binaries are.
 std::wstring BinaryFolder();

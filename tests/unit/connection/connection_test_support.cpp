@@ -3,6 +3,8 @@
 #include <string>
 
 #include "connection/lifecycle.h"
+#include "connection/message_window.h"
+#include "tests/support/fake_opc.h"
 
 namespace {
 
@@ -34,6 +36,18 @@ void DriverRecordTest::AddTestChannel(std::uint32_t first, std::uint32_t count)
 {
     std::wstring itemId = L"item" + std::to_wstring(first);
     ASSERT_TRUE(AddChannel(drv->channels, first, count, itemId.c_str()));
+}
+
+void HoldFakeAsyncConnection(OpcDriver& drv, FakeServer& server)
+{
+    drv.server = &server;
+    drv.serverPoints = &server;
+    drv.shutdownPoint = &server.shutdownPoint;
+    drv.itemMgt = &server.group;
+    drv.asyncIo = &server.group.asyncIo;
+    drv.groupPoints = &server.group;
+    drv.dataPoint = &server.group.dataPoint;
+    SetFlag(drv, ShutdownAdvised | DataAdvised);
 }
 
 bool TakePosted(HWND window, std::uint32_t message, WPARAM* wParam)

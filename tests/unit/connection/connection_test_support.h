@@ -23,6 +23,11 @@ protected:
     OpcDriver* drv = nullptr;
 };
 
+class FakeServer;
+// Every connection pointer of an asynchronous instance, pointing at the fake's objects (whose references
+// are counted from 0), advised as after Init.
+void HoldFakeAsyncConnection(OpcDriver& drv, FakeServer& server);
+
 // True (and removed from the queue, its wParam in *wParam when given) when message is waiting for window.
 bool TakePosted(HWND window, std::uint32_t message, WPARAM* wParam = nullptr);
 // Takes message from the queue of window as soon as it arrives, dispatching nothing (so no handler of

@@ -7,7 +7,7 @@
 
 #include "connection/lifecycle.h"
 #include "connection/message_window.h"
-#include "connection/server_shutdown.h"
+#include "connection/supervision.h"
 #include "tests/support/fake_opc.h"
 #include "tests/unit/connection/connection_test_support.h"
 
@@ -23,18 +23,7 @@ protected:
         ASSERT_TRUE(CreateDriverWindow(*drv));
     }
 
-    // Every connection pointer of the instance, pointing at fakes whose references are counted.
-    void HoldFakeConnection()
-    {
-        drv->server = &server;
-        drv->serverPoints = &server;
-        drv->shutdownPoint = &server.shutdownPoint;
-        drv->itemMgt = &server.group;
-        drv->asyncIo = &server.group.asyncIo;
-        drv->groupPoints = &server.group;
-        drv->dataPoint = &server.group.dataPoint;
-        SetFlag(*drv, ShutdownAdvised | DataAdvised);
-    }
+    void HoldFakeConnection() { HoldFakeAsyncConnection(*drv, server); }
 
     void ExpectConnectionDropped()
     {

@@ -1,6 +1,7 @@
 // The worker of synchronous mode against a fake server in another apartment: start, the read and write
 // service with its hand-off, the stop, the shutdown notice while idle, and a worker that outlives Done.
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -14,7 +15,7 @@
 #include "connection/lifecycle.h"
 #include "connection/message_window.h"
 #include "connection/recovery_messages.h"
-#include "connection/server_shutdown.h"
+#include "connection/supervision.h"
 #include "connection/worker.h"
 #include "hostrt/core.h"
 #include "tests/support/fake_opc.h"
@@ -47,6 +48,37 @@ LONG CALLBACK ReplaceWorkerAtTrace(EXCEPTION_POINTERS* info)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// A write value whose every Release looks whether the instance's supervision lock is free: a worker
+// must not clear the values of a batch while it holds the lock (a value's Release may call anywhere).
+// Marshalling the value for the call adds references that the stubs give back later, without the lock.
+class LockProbe : public IUnknown {
+public:
+    explicit LockProbe(OpcDriver& driver) : drv(driver) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        *out = iid == IID_IUnknown ? this : nullptr;
+        if (*out == nullptr) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        if (TryAcquireSRWLockExclusive(&drv.supervision.lock)) {
+            ReleaseSRWLockExclusive(&drv.supervision.lock);
+        } else {
+            releasedUnderLock = true;
+        }
+        return --refs;
+    }
+
+    std::atomic<ULONG> refs{1};
+    std::atomic<bool> releasedUnderLock{false};
+
+private:
+    OpcDriver& drv;
+};
+
 class Worker : public DriverRecordTest {
 protected:
     void SetUp() override
@@ -77,13 +109,17 @@ protected:
         SetFlag(*drv, ReadActive);
         ASSERT_TRUE(SignalWorker(*drv, drv->readEvent));
     }
-    void HandWrite()
+    void HandWrite(IUnknown* value = nullptr)
     {
         drv->syncWriteCount = 1;
         ASSERT_TRUE(AllocBlock(drv->syncWriteHandles, sizeof(std::uint32_t)));
         ASSERT_TRUE(AllocBlock(drv->syncWriteValues, sizeof(VARIANT)));
         drv->syncWriteHandles[0] = FakeGroup::kFirstServerHandle;
         VariantInit(drv->syncWriteValues);
+        if (value != nullptr) {
+            V_VT(drv->syncWriteValues) = VT_UNKNOWN;
+            V_UNKNOWN(drv->syncWriteValues) = value;
+        }
         SetFlag(*drv, WriteActive);
         ASSERT_TRUE(SignalWorker(*drv, drv->writeEvent));
     }
@@ -146,7 +182,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
     // Starts a worker, replaces it at the trace of its call (traceLine) and follows it to its end.
-    void ReplaceAtTheCall(const char* traceLine, bool read)
+    void ReplaceAtTheCall(const char* traceLine, bool read, IUnknown* writeValue = nullptr)
     {
         SetFlag(*drv, Trace);
         ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
@@ -157,7 +193,7 @@ protected:
         if (read) {
             HandRead();
         } else {
-            HandWrite();
+            HandWrite(writeValue);
         }
         EXPECT_TRUE(CallsEntered(1));
         EXPECT_TRUE(WaitUntil([&] { return replaceAtTrace == nullptr; }, kWaitMs, "the trace of the call"));
@@ -300,7 +336,7 @@ TEST_F(Worker, AShutdownNoticeReachesAnIdleWorker)
     EXPECT_TRUE(IsServerDown(*drv));
     ASSERT_TRUE(WaitForPosted(drv->window, MsgServerShutdown, kWaitMs));
 
-    OnServerShutdown(*drv);
+    ASSERT_TRUE(Supervise(*drv, SupervisionEvent::ShutdownNotice));
     ExpectHandlesClosed();
     EXPECT_FALSE(HasFlag(*drv, ThreadMode | ComInit));
     EXPECT_EQ(drv->server, nullptr);
@@ -360,7 +396,8 @@ TEST_F(Worker, AWorkerThatOutlivesDoneFreesTheRecordAsItsLastAct)
     StopWorker(*drv, 0);
     EXPECT_TRUE(WorkerOrphaned(*drv));
     EXPECT_EQ(drv->thread, nullptr);
-    EXPECT_NE(drv->readEvent, nullptr) << "the events are the worker's now, not closed under it";
+    EXPECT_EQ(drv->readEvent, nullptr) << "the events are the worker's now: the record keeps none of them";
+    EXPECT_EQ(drv->stopEvent, nullptr);
     EXPECT_EQ(drv->shutdownSink.owner.load(), nullptr);
 
     OpcDriver* record = drv;
@@ -390,6 +427,14 @@ TEST_F(Worker, AWorkerReplacedBeforeItsReadCallsThroughWhatItTookWithTheBatch)
 TEST_F(Worker, AWorkerReplacedBeforeItsWriteCallsThroughWhatItTookWithTheBatch)
 {
     ASSERT_NO_FATAL_FAILURE(ReplaceAtTheCall("IOPCSyncIO->Write(", false));
+}
+
+TEST_F(Worker, AReplacedWorkerClearsTheValuesOfItsBatchOutsideTheLock)
+{
+    LockProbe value(*drv);
+    ASSERT_NO_FATAL_FAILURE(ReplaceAtTheCall("IOPCSyncIO->Write(", false, &value));
+    EXPECT_TRUE(WaitUntil([&] { return value.refs.load() == 0; }, kWaitMs, "the value's last release"));
+    EXPECT_FALSE(value.releasedUnderLock.load()) << "released while the worker held the lock";
 }
 
 // A batch signal with nothing handed behind it (left from before a recovery, whose request reset the
@@ -432,6 +477,35 @@ TEST_F(Worker, ALetGoSignalLeftByABatchDoesNotDropTheNextConnection)
     TakeBack(MsgSyncReadDone);
     ExpectCalls({true});
     EXPECT_GT(server.refs, 0) << "the new connection is held";
+}
+
+// Each worker given up on inside a call keeps a thread (and under Wine an RPC endpoint) until the call
+// returns: the instance counts it until then.
+TEST_F(Worker, AWorkerGivenUpInsideACallCountsAsStuckUntilItReturns)
+{
+    server.group.callGate = gate;
+    ASSERT_EQ(StartWorker(*drv), ConnectOutcome::Connected);
+    ASSERT_NO_FATAL_FAILURE(HandRead());
+    ASSERT_TRUE(CallsEntered(1));
+    GiveUpOnWorker(*drv);
+    EXPECT_EQ(drv->supervision.stuckWorkers.load(), 1u);
+    SetEvent(gate);
+    EXPECT_TRUE(
+        WaitUntil([&] { return drv->supervision.stuckWorkers.load() == 0; }, kWaitMs, "the worker's return"));
+    EXPECT_TRUE(WaitUntil([&] { return drv->holders.load() == 1; }, kWaitMs, "the worker's end"));
+}
+
+// After the status probe of an attempt said yes, a group that needs a worker starts one: until it has
+// connected, the probe's yes is not its answer.
+TEST_F(Worker, AnAttemptWorkerStartsWithItsAnswerPending)
+{
+    drv->supervision.attemptResult.store(1);
+    AcquireSRWLockExclusive(&drv->supervision.lock); // holds the worker before its connection
+    ASSERT_TRUE(StartAttemptWorker(*drv));
+    EXPECT_EQ(drv->supervision.attemptResult.load(), kAttemptPending);
+    ReleaseSRWLockExclusive(&drv->supervision.lock);
+    ASSERT_TRUE(WaitForPosted(drv->window, MsgAttemptDone, kWaitMs));
+    EXPECT_EQ(drv->supervision.attemptResult.load(), 1u);
 }
 
 TEST_F(Worker, AliveOnlyWhileTheThreadRuns)
