@@ -44,6 +44,7 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
     // be read over the channels of the first: an instance is initialised once, whatever the outcome.
     if (drv.initCalled) return Refuse(errMax, err, kErrInitTwice);
     drv.initCalled = true;
+    BeginSupervision(drv);
     // Without a window no completion, deferred batch or shutdown notice could ever reach the instance.
     if (!CreateDriverWindow(drv)) return Refuse(errMax, err, kErrNoWindow);
     drv.userData = userData;

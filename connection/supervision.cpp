@@ -271,6 +271,13 @@ bool Supervise(OpcDriver& drv, SupervisionEvent event, HRESULT hr)
     }
 }
 
+void BeginSupervision(OpcDriver& drv)
+{
+    drv.supervision.state = LinkState::Connected;
+    drv.shutdownSink.owner = &drv;
+    drv.dataSink.owner = &drv;
+}
+
 bool ReconnectEnabled(const OpcDriver& drv)
 {
     return drv.reconnectMs != 0;

@@ -17,6 +17,7 @@
 //       +---------+                                                        +-------+
 //
 // A loss is ShutdownNotice, ServerGone or BatchLimit. The cells, and the step that performs each:
+//   Init, whatever came before                        -> Connected   BeginSupervision
 //   Connected  + loss, reconnect on, Init succeeded   -> Lost        LetGo: the connection is let go
 //              without waiting for the server (an idle worker lets go itself, one inside a call is
 //              replaced, the host's thread releases or, after BatchLimit, abandons), the outstanding
@@ -82,6 +83,9 @@ SupervisionStep Decide(const OpcDriver& drv, SupervisionEvent event);
 // not touch it any more.
 bool Supervise(OpcDriver& drv, SupervisionEvent event, HRESULT hr = S_OK);
 
+// Init's entry into the machine: Connected, and the sinks speak for this instance again (a Done that the
+// host called before Init has ended the instance it had then).
+void BeginSupervision(OpcDriver& drv);
 bool ReconnectEnabled(const OpcDriver& drv);
 // A server call returned hr: when it means the server or the connection is gone, that is a ServerGone
 // event. False when the record was freed, as Supervise.

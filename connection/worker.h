@@ -2,7 +2,7 @@
 // The worker thread of synchronous mode: it owns the connection (its own single-threaded apartment, every
 // interface of the server and the group) and performs one blocking IOPCSyncIO call per batch handed to it.
 //
-// Hand-off contract with the read and write cycles (all of it without locks):
+// Hand-off contract with the read and write cycles (without locks but the supervision's short one, item 4):
 // 1. The host's thread fills a batch only while its direction is not active (ReadActive/WriteActive):
 //    syncReadNumber (the batch's number, never 0), syncReadCount, syncReadHandles, syncReadChannels (its
 //    own blocks) with syncReadStates and syncReadErrors null; or the same of the write batch with

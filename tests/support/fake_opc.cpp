@@ -183,7 +183,8 @@ void FakeGroup::RecordCall(SyncCall call)
         syncCalls.push_back(std::move(call));
     }
     ++callsEntered;
-    if (callGate != nullptr) WaitForSingleObject(callGate, INFINITE);
+    // Bounded, so that a test that never opens its gate still ends (and fails on what it waited for).
+    if (callGate != nullptr) WaitForSingleObject(callGate, kCallGateBoundMs);
 }
 
 HRESULT STDMETHODCALLTYPE FakeGroup::Read(OPCDATASOURCE source, DWORD count, OPCHANDLE* handles,
@@ -349,7 +350,8 @@ FakeServerHost::FakeServerHost(FakeServer& server) : factory(server)
     registered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread = std::thread([this] { Run(); });
-    WaitForSingleObject(registered, INFINITE);
+    // Started() tells a registration that did not come in time from one that failed.
+    WaitForSingleObject(registered, kCallGateBoundMs);
 }
 
 FakeServerHost::~FakeServerHost()

@@ -24,6 +24,10 @@
 #include "tests/support/fake_opc_async_io.h"
 
 // A connection point that keeps the advised sink (with a reference, as a real one does) until Unadvise.
+// The longest a fake holds a call at its gate, or its host waits for its registration: far beyond any
+// test's own waits, so that a test that never opens a gate ends all the same.
+constexpr DWORD kCallGateBoundMs = 60000;
+
 class FakeConnectionPoint : public IConnectionPoint {
 public:
     static constexpr DWORD kCookie = 0x5EED;

@@ -158,6 +158,18 @@ TEST_F(Lifecycle, DoneTwiceIsHarmless)
     EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
 }
 
+// A host that calls Done before Init: the Init that follows makes a whole instance, and the next Done
+// releases it.
+TEST_F(Lifecycle, DoneBeforeInitLeavesInitAndTheNextDoneWorking)
+{
+    Done(*drv);
+    ASSERT_TRUE(InitWith("")) << err;
+    EXPECT_EQ(drv->shutdownSink.owner.load(), drv) << "the sinks speak for the instance";
+    Done(*drv);
+    ExpectReleased();
+    EXPECT_EQ(server.shutdownPoint.unadviseCalls, 1);
+}
+
 TEST_F(Lifecycle, AfterAShutdownNoticeDoneTouchesNothingOfTheConnection)
 {
     ASSERT_TRUE(InitWith("")) << err;

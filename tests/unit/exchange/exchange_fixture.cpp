@@ -80,7 +80,7 @@ void ExchangeTest::TearDown()
     }
     if (worker != nullptr) {
         SetEvent(workerStop);
-        WaitForSingleObject(worker, INFINITE);
+        EXPECT_EQ(WaitForSingleObject(worker, 30000), WAIT_OBJECT_0) << "the stand-in worker's end";
         CloseHandle(worker);
         CloseHandle(workerStop);
     }
