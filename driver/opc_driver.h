@@ -13,7 +13,7 @@
 #include "config/channel_index.h"
 #include "config/channel_table.h"
 #include "connection/sink_objects.h"
-#include "connection/supervision.h"
+#include "connection/supervision_state.h"
 #include "exchange/batch_state.h"
 
 struct IOPCServer;
