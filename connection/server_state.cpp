@@ -57,14 +57,19 @@ bool WaitForRunning(IOPCServer& server, DWORD& state)
 
 } // namespace
 
+bool QueryStateAsAsked(const OpcDriver& drv, IOPCServer& server, DWORD& state)
+{
+    bool answered = QueryState(server, state);
+    if (answered && state == OPC_STATUS_NOCONFIG && HasFlag(drv, WaitRunning))
+        answered = WaitForRunning(server, state);
+    return answered;
+}
+
 bool AwaitUsableState(OpcDriver& drv, bool pause)
 {
     if (pause && drv.waitTimeMs != 0) Sleep(drv.waitTimeMs);
     DWORD state = 0;
-    bool answered = QueryState(*drv.server, state);
-    if (answered && state == OPC_STATUS_NOCONFIG && HasFlag(drv, WaitRunning))
-        answered = WaitForRunning(*drv.server, state);
-    if (!answered) return ReportFailure(drv, kErrStatus);
+    if (!QueryStateAsAsked(drv, *drv.server, state)) return ReportFailure(drv, kErrStatus);
     switch (state) {
     case OPC_STATUS_RUNNING:
     case OPC_STATUS_TEST:

@@ -17,3 +17,5 @@ constexpr unsigned kRunningPollMs = 100;
 bool AwaitUsableState(OpcDriver& drv, bool pause);
 // The server's state; false when the query failed, a success without a status record included.
 bool QueryState(IOPCServer& server, DWORD& state);
+// QueryState, and with the file's wait_running, the wait for a server not configured yet to run.
+bool QueryStateAsAsked(const OpcDriver& drv, IOPCServer& server, DWORD& state);

@@ -29,7 +29,10 @@ bool ServerRunning(OpcDriver& drv)
         ReportFailure(drv, kErrCreateServer);
     } else {
         if (drv.waitTimeMs != 0) Sleep(drv.waitTimeMs);
-        running = QueryState(*server, state) && (state == OPC_STATUS_RUNNING || state == OPC_STATUS_TEST);
+        // The same wait as Init's with wait_running: a server that is still being configured after its
+        // restart is waited for here, in the probe's thread.
+        running = QueryStateAsAsked(drv, *server, state) &&
+                  (state == OPC_STATUS_RUNNING || state == OPC_STATUS_TEST);
         if (!running) ReportFailure(drv, kErrNotRunning);
     }
     ReleaseInterface(server);

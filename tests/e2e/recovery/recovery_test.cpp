@@ -120,6 +120,21 @@ TEST_P(RecoveryTest, ShutdownNoticeThenDataAgainWithNothingFromBeforeTheLoss)
     EXPECT_TRUE(SawTrace("Reconnect: connected again"));
 }
 
+// With wait_running an attempt waits for a restarted server that is still being configured, as Init does.
+TEST_P(RecoveryTest, WithWaitRunningAServerThatIsConfiguredAfterEachStartComesBack)
+{
+    ASSERT_TRUE(StartWith(std::string(kRecoveryKeys) + "wait_running = yes\n",
+                          "behaviour status NOCONFIG:400ms RUNNING\n"
+                          "behaviour shutdown after=1500ms reason=update\n"
+                          "behaviour exit-after-shutdown 200\n"));
+    ASSERT_TRUE(NextScenario("behaviour status NOCONFIG:400ms RUNNING\n"));
+    ASSERT_TRUE(host.ReadBatch({kI4}));
+    ASSERT_TRUE(WaitLost());
+    ASSERT_TRUE(WaitBack());
+    EXPECT_FALSE(SawTrace("Reconnect: attempt failed")) << "the attempt waits for the server to run";
+    ExpectReadsAgain();
+}
+
 TEST_P(RecoveryTest, ServerThatExitsInsideAReadOrAWriteCallComesBack)
 {
     for (bool write : {false, true}) {
