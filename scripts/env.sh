@@ -33,9 +33,18 @@ runs_32bit_code() {
     [ "$status" -eq 42 ]
 }
 
+# Left by setup where 32-bit Wine could not be installed (a package mirror in the middle of a sync has
+# been seen to refuse it): the x86_64 test build runs instead until the mark is removed.
+wine32_refused_mark="$TAGPORT_DEPS/wine32-not-installable"
+# A probed choice is probed again by every script that sources this file, so that the scripts that ran
+# setup see its fall-back; a forced one is kept.
+[ "${TAGPORT_ARCH_PROBED:-}" = 1 ] && TAGPORT_ARCH=""
 case "${TAGPORT_ARCH:-}" in
 x86 | x64) ;;
-"") if runs_32bit_code; then TAGPORT_ARCH=x86; else TAGPORT_ARCH=x64; fi ;;
+"")
+    if runs_32bit_code && [ ! -f "$wine32_refused_mark" ]; then TAGPORT_ARCH=x86; else TAGPORT_ARCH=x64; fi
+    export TAGPORT_ARCH_PROBED=1
+    ;;
 *)
     echo "TAGPORT_ARCH must be x86 or x64, not '$TAGPORT_ARCH'" >&2
     exit 3
@@ -84,11 +93,19 @@ unset DISPLAY
 platform_line() {
     if [ "$TAGPORT_ARCH" = x86 ]; then
         echo "platform: i686 build under 32-bit Wine (the product itself)"
+    elif [ "${TAGPORT_ARCH_PROBED:-}" = 1 ] && [ -f "$wine32_refused_mark" ] && runs_32bit_code; then
+        echo "platform: x86_64 test build under 64-bit Wine (32-bit Wine could not be installed: $wine32_refused_mark); the i686 product is built and checked"
     elif runs_32bit_code; then
         echo "platform: x86_64 test build under 64-bit Wine (TAGPORT_ARCH=x64); the i686 product is built and checked"
     else
         echo "platform: x86_64 test build under 64-bit Wine (this machine does not run 32-bit code); the i686 product is built and checked"
     fi
+}
+
+# A mirror in the middle of a sync fails some package lists; the lists that did come, with the ones
+# already on the machine, usually still hold what is needed, and the install that follows says if not.
+refresh_package_lists() {
+    apt-get update -qq || echo "$1: some package lists could not be refreshed; installing from what there is" >&2
 }
 
 # A persistent server for the prefix; one that already runs (another command's) is used as it is.
