@@ -40,11 +40,6 @@ SupervisionStep DecideLoss(const OpcDriver& drv, SupervisionEvent event)
     return Stay(drv);
 }
 
-void EndBatchesOfLostServer(OpcDriver& drv)
-{
-    if (drv.supervision.exchange != nullptr) drv.supervision.exchange->endBatchesOfLostServer(drv);
-}
-
 // The next attempt waits `reconnect` from now; the deadline decides, since anyone can post a WM_TIMER.
 void ScheduleAttempt(OpcDriver& drv)
 {
@@ -109,7 +104,7 @@ bool LoseConnection(OpcDriver& drv, SupervisionStep step, SupervisionEvent event
         DropConnection(drv);
     }
     drv.supervision.state = step.next;
-    EndBatchesOfLostServer(drv);
+    drv.supervision.exchange->endBatchesOfLostServer(drv);
     return LeaveServerCall(drv);
 }
 
@@ -160,7 +155,7 @@ void ConnectAfterProbe(OpcDriver& drv)
 // now, as if it came at this moment (unless a newer one has posted itself meanwhile).
 void FinishRecovery(OpcDriver& drv)
 {
-    if (drv.supervision.exchange != nullptr) drv.supervision.exchange->resetExchange(drv);
+    drv.supervision.exchange->resetExchange(drv);
     ClearFlag(drv, ServerDown);
     TraceRecovered(drv);
     if ((drv.flags.fetch_and(~NoticeWhileDown) & NoticeWhileDown) != 0 &&
