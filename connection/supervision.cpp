@@ -126,11 +126,17 @@ void StartAttempt(OpcDriver& drv)
     if (!started) Retry(drv);
 }
 
-void Reconnected(OpcDriver& drv)
+// From here on what the server sends to the sinks reaches this instance.
+void Connected(OpcDriver& drv)
 {
+    drv.supervision.state = LinkState::Connected;
     drv.shutdownSink.owner = &drv;
     drv.dataSink.owner = &drv;
-    drv.supervision.state = LinkState::Connected;
+}
+
+void Reconnected(OpcDriver& drv)
+{
+    Connected(drv);
     drv.supervision.attempts = 0;
 }
 
@@ -268,9 +274,7 @@ bool Supervise(OpcDriver& drv, SupervisionEvent event, HRESULT hr)
 
 void BeginSupervision(OpcDriver& drv)
 {
-    drv.supervision.state = LinkState::Connected;
-    drv.shutdownSink.owner = &drv;
-    drv.dataSink.owner = &drv;
+    Connected(drv);
 }
 
 bool ReconnectEnabled(const OpcDriver& drv)
