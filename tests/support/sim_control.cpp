@@ -132,20 +132,35 @@ std::vector<std::string> SimLogLines(const SimServer& server, const std::string&
     return WaitUntil([&] { return SimLogLines(server, prefix).size() >= count; }, timeoutMs, what.c_str());
 }
 
+std::vector<DWORD> SimServerProcessIds(const SimServer& server)
+{
+    constexpr char kStartPrefix[] = "start pid=";
+    std::vector<DWORD> processes;
+    for (const std::string& line : SimLogLines(server, kStartPrefix))
+        processes.push_back(static_cast<DWORD>(std::stoul(line.substr(sizeof kStartPrefix - 1))));
+    return processes;
+}
+
 DWORD SimServerProcessId(const SimServer& server)
 {
-    std::vector<std::string> starts = SimLogLines(server, "start pid=");
-    return starts.empty() ? 0 : static_cast<DWORD>(std::stoul(starts.back().substr(10)));
+    std::vector<DWORD> processes = SimServerProcessIds(server);
+    return processes.empty() ? 0 : processes.back();
+}
+
+bool EndProcess(DWORD pid)
+{
+    HANDLE process = pid != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
+    if (process == nullptr) return false;
+    bool ended = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
 }
 
 ::testing::AssertionResult KillSimServer(const SimServer& server)
 {
     DWORD pid = SimServerProcessId(server);
-    HANDLE process = pid != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
-    if (process == nullptr) return ::testing::AssertionFailure() << "no server process to end";
-    BOOL ended = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    if (!ended) return ::testing::AssertionFailure() << "the server process did not end";
+    if (pid == 0) return ::testing::AssertionFailure() << "no server process to end";
+    if (!EndProcess(pid)) return ::testing::AssertionFailure() << "the server process did not end";
     return ::testing::AssertionSuccess();
 }
 

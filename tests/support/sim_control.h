@@ -37,10 +37,14 @@ std::vector<std::string> SimLogLines(const SimServer& server, const std::string&
 ::testing::AssertionResult WaitForSimLog(const SimServer& server, const std::string& prefix,
                                          std::size_t count, std::uint32_t timeoutMs);
 
-// The process of the latest server start in the log (0 when none), and its forced end: for crash
-// and hang tests, which then need a fresh CLSID (COM may keep the dead class registered).
+// Every server process the log saw start, in order; the latest of them (0 when none); and its forced
+// end: for crash and hang tests, which then need a fresh CLSID (COM may keep the dead class registered).
+std::vector<DWORD> SimServerProcessIds(const SimServer& server);
 DWORD SimServerProcessId(const SimServer& server);
 ::testing::AssertionResult KillSimServer(const SimServer& server);
+// Ends a process as a crash would and waits (bounded) for its end; false when it could not be opened or
+// did not end.
+bool EndProcess(DWORD pid);
 // Suspends (or resumes) every thread of the server's latest process: a server frozen so answers
 // nothing, not even the release of its objects.
 ::testing::AssertionResult FreezeSimServer(const SimServer& server, bool freeze);

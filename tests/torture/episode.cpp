@@ -82,7 +82,7 @@ void FaultPhase(Episode& episode)
 // or, when reconnections kept re-arming a process's notice timer, when asked to send the notice now.
 bool MakeServerSteady(Episode& episode)
 {
-    std::vector<DWORD> faulty = LoggedServerProcesses(episode.sim);
+    std::vector<DWORD> faulty = SimServerProcessIds(episode.sim);
     episode.faultyProcesses = static_cast<std::uint32_t>(faulty.size());
     if (!WriteScenarioFile(episode.sim.scenarioPath, ScenarioText(""))) {
         Fail(episode.findings, "torture: cannot rewrite the scenario file");
@@ -227,7 +227,7 @@ bool RunEpisode(const DriverApi& api, std::uint64_t seed, Mode mode)
     EndInstances(episode);
     CheckWrites(episode);
     // Workers given up inside hung calls end once their server's process is gone.
-    std::vector<DWORD> processes = LoggedServerProcesses(episode.sim);
+    std::vector<DWORD> processes = SimServerProcessIds(episode.sim);
     EndProcesses(processes);
     UnregisterSimScenario(episode.sim);
     std::uint32_t handleAllowance = HandleAllowance(episode);

@@ -62,12 +62,6 @@ bool RunUntil(Episode& episode, const std::function<bool()>& done, std::uint32_t
     }
 }
 
-void RunFor(Episode& episode, std::uint32_t ms)
-{
-    RunUntil(
-        episode, [] { return false; }, ms);
-}
-
 void PrintRecentTrace(const Episode& episode)
 {
     std::printf("    last lines of the driver's trace:\n");

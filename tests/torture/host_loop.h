@@ -11,7 +11,5 @@
 
 // Runs the loop until done() holds or timeoutMs has passed; true when done() held.
 bool RunUntil(Episode& episode, const std::function<bool()>& done, std::uint32_t timeoutMs);
-// Runs the loop for this long.
-void RunFor(Episode& episode, std::uint32_t ms);
 // Prints the trace lines kept last, after a failure.
 void PrintRecentTrace(const Episode& episode);

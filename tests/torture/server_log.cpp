@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr char kStartPrefix[] = "start pid=";
-constexpr DWORD kEndWaitMs = 10000;
-
 bool Listed(const std::vector<DWORD>& processes, HWND window)
 {
     DWORD owner = 0;
@@ -29,21 +26,8 @@ void AskToShutDown(const std::vector<DWORD>& processes)
 
 void EndProcesses(const std::vector<DWORD>& processes)
 {
-    for (DWORD id : processes) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (process == nullptr) continue;
-        TerminateProcess(process, 9);
-        WaitForSingleObject(process, kEndWaitMs);
-        CloseHandle(process);
-    }
-}
-
-std::vector<DWORD> LoggedServerProcesses(const SimServer& server)
-{
-    std::vector<DWORD> processes;
-    for (const std::string& line : SimLogLines(server, kStartPrefix))
-        processes.push_back(static_cast<DWORD>(std::stoul(line.substr(sizeof kStartPrefix - 1))));
-    return processes;
+    for (DWORD id : processes)
+        EndProcess(id);
 }
 
 bool ProcessesEnded(const std::vector<DWORD>& processes)

@@ -1,6 +1,5 @@
 #pragma once
-// What the server's event log says: the processes of the episode's server, and what was written to it;
-// and the ends of those processes.
+// What the server's event log says was written to it, and the ends of the episode's server processes.
 
 #include <cstdint>
 #include <string>
@@ -10,8 +9,6 @@
 
 #include "tests/support/sim_control.h"
 
-// Every server process started so far, in order.
-std::vector<DWORD> LoggedServerProcesses(const SimServer& server);
 // True once none of the processes runs any more (a process that cannot be opened has ended).
 bool ProcessesEnded(const std::vector<DWORD>& processes);
 // Asks each process that still runs to send its shutdown notice now and end as its scenario says
