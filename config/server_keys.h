@@ -14,6 +14,7 @@ inline constexpr wchar_t kKeyWaitTime[] = L"wait_time";
 inline constexpr wchar_t kKeyUpdateRate[] = L"update_rate";
 inline constexpr wchar_t kKeyBatchTimeout[] = L"batch_timeout";
 inline constexpr wchar_t kKeyReconnect[] = L"reconnect";
+inline constexpr wchar_t kKeySubscribe[] = L"subscribe";
 
 enum class ServerKeyForm : std::uint8_t {
     Clsid,    // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
@@ -33,7 +34,7 @@ inline constexpr ServerKey kServerKeys[] = {
     {kKeySync, ServerKeyForm::Switch},        {kKeyWaitRunning, ServerKeyForm::Switch},
     {kKeyDebug, ServerKeyForm::Switch},       {kKeyWaitTime, ServerKeyForm::Seconds},
     {kKeyUpdateRate, ServerKeyForm::Seconds}, {kKeyBatchTimeout, ServerKeyForm::Seconds},
-    {kKeyReconnect, ServerKeyForm::Seconds},
+    {kKeyReconnect, ServerKeyForm::Seconds},  {kKeySubscribe, ServerKeyForm::Switch},
 };
 
 // The entry whose name matches name (length characters, without regard to ASCII case, as the file's

@@ -34,6 +34,8 @@ enum DriverFlag : std::uint32_t {
     ThreadMode = 0x00000010,
     ShutdownAdvised = 0x00000020,
     DataAdvised = 0x00000040,
+    // Read batches are answered from the server's data changes of an active group (exchange/subscription.h).
+    Subscribe = 0x00000080,
     ReadActive = 0x00000100,
     ReadAgain = 0x00000200,
     WriteActive = 0x00000400,
@@ -45,6 +47,8 @@ enum DriverFlag : std::uint32_t {
 };
 
 constexpr std::uint32_t kDefaultUpdateRateMs = 86400000;
+// The group's rate with subscribe when the file sets none.
+constexpr std::uint32_t kSubscribeUpdateRateMs = 1000;
 // The limit on an unanswered batch when the file sets no batch_timeout.
 constexpr std::uint32_t kDefaultBatchTimeoutMs = 30000;
 constexpr std::uint32_t kHostNameMax = 259;

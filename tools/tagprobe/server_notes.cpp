@@ -46,6 +46,17 @@ std::wstring ReconnectNote(const OpcDriver& drv)
     return L"an instance that loses its server tries the whole connection again every " + Ms(drv.reconnectMs);
 }
 
+std::wstring SubscribeNote(const OpcDriver& drv, bool on)
+{
+    if (!on) return L"false: every read batch is a call to the server";
+    std::uint32_t keepAliveMs = drv.reconnectMs != 0 ? drv.reconnectMs : 10 * drv.updateRateMs;
+    return L"read batches are answered from the server's data changes (an active group at " +
+           Ms(drv.updateRateMs) + L", without update_rate 1000 ms), without a call to the server; after " +
+           Ms(keepAliveMs) +
+           L" without any call the driver asks the server for its status, so a server that "
+           L"dies silently is noticed";
+}
+
 // Called only for a section the driver accepted: drv holds what it loaded. Keys are told apart by
 // their entry in the driver's key list, so a key added there has no note until it is given one here.
 std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv)
@@ -75,6 +86,7 @@ std::wstring KeyNote(const KeyLine& key, const OpcDriver& drv)
     if (name == kKeyUpdateRate) return UpdateRateNote(drv);
     if (name == kKeyBatchTimeout) return BatchTimeoutNote(drv);
     if (name == kKeyReconnect) return ReconnectNote(drv);
+    if (name == kKeySubscribe) return SubscribeNote(drv, on);
     return L"";
 }
 
