@@ -1,5 +1,6 @@
 // DataCallbackObject: the driver's IOPCDataCallback, advised on the group in asynchronous mode. COM calls
-// it in the host's thread; read and write completions go to the exchange, subscription data is not used.
+// it in the host's thread; read and write completions go to the exchange, and with subscribe so do data
+// changes (in synchronous mode the worker's apartment receives them and queues them for the host's thread).
 
 #include "connection/sink_objects.h"
 
@@ -9,7 +10,9 @@
 #include "opcda.h"
 
 #include "connection/sink_unknown.h"
+#include "connection/worker_subscription.h"
 #include "driver/opc_driver.h"
+#include "exchange/subscription.h"
 #include "exchange/read_cycle.h"
 #include "exchange/write_cycle.h"
 
@@ -31,10 +34,20 @@ struct DataCallbackVtbl {
 
 namespace {
 
-// Values reach the channels only through explicit reads; the arrays belong to the stub.
-HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject*, DWORD, OPCHANDLE, HRESULT, HRESULT,
-                                                    DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*, HRESULT*)
+// Used with subscribe only; the arrays belong to the stub. In the host's thread (asynchronous mode) the
+// channels take the change at once; the worker (synchronous mode) copies it for the host's thread.
+HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject* self, DWORD, OPCHANDLE, HRESULT,
+                                                    HRESULT masterError, DWORD count,
+                                                    OPCHANDLE* clientHandles, VARIANT* values,
+                                                    WORD* qualities, FILETIME* timestamps, HRESULT* errors)
 {
+    OpcDriver* owner = self->owner.load();
+    if (owner == nullptr || !HasFlag(*owner, Subscribe)) return S_OK;
+    if (HasFlag(*owner, ThreadMode)) {
+        QueueDataChange(*owner, masterError, count, clientHandles, values, qualities, timestamps, errors);
+    } else {
+        ApplyDataChange(*owner, masterError, count, clientHandles, values, qualities, timestamps, errors);
+    }
     return S_OK;
 }
 

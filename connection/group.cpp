@@ -19,6 +19,8 @@ constexpr wchar_t kErrNotDa2[] = L"OPC server does not comply to OPC Data Access
 constexpr wchar_t kErrNoDataPoint[] =
     L"The server does not provide IOPCDataCallback connection point (server does "
     L"not conform to OPC v2 specifications)";
+constexpr wchar_t kErrCallbackRefused[] =
+    L"The server refuses the IOPCDataCallback connection that subscribe needs";
 constexpr wchar_t kErrNoIo[] =
     L"Cannot query either asynchronous or synchronous server interface (server specific error)";
 
@@ -45,26 +47,51 @@ bool AddGroup(OpcDriver& drv)
     return false;
 }
 
+enum class Advised { Yes, Refused, Failed };
+
+// The group's IOPCDataCallback point with the driver's sink advised, in the calling thread's apartment.
+Advised AdviseDataCallback(OpcDriver& drv)
+{
+    if (!QueryInto(drv.itemMgt, IID_IConnectionPointContainer, drv.groupPoints)) {
+        ReportFailure(drv, kErrNotDa2);
+        return Advised::Failed;
+    }
+    if (!FindPoint(drv.groupPoints, IID_IOPCDataCallback, drv.dataPoint)) {
+        ReportFailure(drv, kErrNoDataPoint);
+        return Advised::Failed;
+    }
+    DWORD cookie = 0;
+    if (drv.dataPoint->Advise(SinkUnknown(drv.dataSink), &cookie) != S_OK) return Advised::Refused;
+    drv.dataCookie = cookie;
+    SetFlag(drv, DataAdvised);
+    return Advised::Yes;
+}
+
 enum class AsyncSetUp { Ready, FallBack, Failed };
 
 AsyncSetUp SetUpAsyncIo(OpcDriver& drv)
 {
     if (!QueryInto(drv.itemMgt, IID_IOPCAsyncIO2, drv.asyncIo)) return AsyncSetUp::FallBack;
-    if (!QueryInto(drv.itemMgt, IID_IConnectionPointContainer, drv.groupPoints)) {
-        ReportFailure(drv, kErrNotDa2);
+    switch (AdviseDataCallback(drv)) {
+    case Advised::Yes:
+        return AsyncSetUp::Ready;
+    case Advised::Refused:
+        // Without an advised callback a conformant server refuses every asynchronous call
+        // (CONNECT_E_NOCONNECTION), so such a group is served synchronously instead.
+        return AsyncSetUp::FallBack;
+    default:
         return AsyncSetUp::Failed;
     }
-    if (!FindPoint(drv.groupPoints, IID_IOPCDataCallback, drv.dataPoint)) {
-        ReportFailure(drv, kErrNoDataPoint);
-        return AsyncSetUp::Failed;
-    }
-    // Without an advised callback a conformant server refuses every asynchronous call
-    // (CONNECT_E_NOCONNECTION), so such a group is served synchronously instead.
-    DWORD cookie = 0;
-    if (drv.dataPoint->Advise(SinkUnknown(drv.dataSink), &cookie) != S_OK) return AsyncSetUp::FallBack;
-    drv.dataCookie = cookie;
-    SetFlag(drv, DataAdvised);
-    return AsyncSetUp::Ready;
+}
+
+// Synchronous mode; with subscribe the worker's apartment receives the data changes.
+bool SetUpSyncIo(OpcDriver& drv)
+{
+    if (!QueryInto(drv.itemMgt, IID_IOPCSyncIO, drv.syncIo)) return ReportFailure(drv, kErrNoIo);
+    if (!HasFlag(drv, Subscribe)) return true;
+    Advised advised = AdviseDataCallback(drv);
+    if (advised == Advised::Refused) return ReportFailure(drv, kErrCallbackRefused);
+    return advised == Advised::Yes;
 }
 
 } // namespace
@@ -78,8 +105,8 @@ bool CreateGroup(OpcDriver& drv, bool asyncMode, bool& fallBackToSync)
         AsyncSetUp setUp = SetUpAsyncIo(drv);
         fallBackToSync = setUp == AsyncSetUp::FallBack;
         if (setUp != AsyncSetUp::Ready) return false;
-    } else if (!QueryInto(drv.itemMgt, IID_IOPCSyncIO, drv.syncIo)) {
-        return ReportFailure(drv, kErrNoIo);
+    } else if (!SetUpSyncIo(drv)) {
+        return false;
     }
     return AddChannelItems(drv);
 }

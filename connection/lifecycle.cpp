@@ -1,7 +1,9 @@
 #include "connection/lifecycle.h"
 
 #include "config/param_file.h"
+#include "connection/first_values.h"
 #include "connection/group.h"
+#include "connection/keep_alive.h"
 #include "connection/message_window.h"
 #include "connection/server_connection.h"
 #include "connection/supervision.h"
@@ -56,11 +58,13 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
     // host code: what must wait for the calls' return waits.
     EnterServerCall(drv);
     ConnectOutcome outcome = HasFlag(drv, SyncIo) ? StartWorker(drv) : ConnectInHostThread(drv);
+    if (outcome == ConnectOutcome::Connected) RequestFirstValues(drv);
     if (!LeaveServerCall(drv)) return false;
     switch (outcome) {
     case ConnectOutcome::Connected:
         // Not after a Done that host code asked for meanwhile: the instance has been torn down.
         drv.ready = drv.window != nullptr;
+        if (drv.ready) StartKeepAlive(drv);
         return drv.ready;
     case ConnectOutcome::TimedOut:
         return Refuse(errMax, err, kErrStartTimeout);

@@ -1,6 +1,9 @@
 #include "connection/supervision.h"
 
+#include "connection/change_inbox.h"
+#include "connection/first_values.h"
 #include "connection/group.h"
+#include "connection/keep_alive.h"
 #include "connection/message_window.h"
 #include "connection/recovery_messages.h"
 #include "connection/recovery_trace.h"
@@ -31,7 +34,10 @@ SupervisionStep DecideLoss(const OpcDriver& drv, SupervisionEvent event)
         if (drv.serverCallDepth > 0) return {LinkState::Connected, SupervisionAction::Hold};
         return {LinkState::Lost, SupervisionAction::LetGo};
     }
-    if (event == SupervisionEvent::ShutdownNotice) {
+    // With subscribe nothing else would ever tell the host that values stopped coming: every loss drops
+    // the connection, and every channel reports the server down.
+    if (event == SupervisionEvent::ShutdownNotice || HasFlag(drv, Subscribe)) {
+        if (!drv.ready && event != SupervisionEvent::ShutdownNotice) return Stay(drv);
         if (drv.serverCallDepth > 0) return {LinkState::Connected, SupervisionAction::Hold};
         return {LinkState::Dropped, SupervisionAction::Drop};
     }
@@ -77,11 +83,17 @@ void LetGo(OpcDriver& drv, SupervisionEvent event, HRESULT hr)
     ScheduleAttempt(drv);
 }
 
-// Without reconnect, after a shutdown notice: nothing is called on the server, which is going away.
-void DropConnection(OpcDriver& drv)
+// Without reconnect, after a shutdown notice (or with subscribe any loss): nothing is called on the
+// server, which is going away, has gone, or does not answer.
+void DropConnection(OpcDriver& drv, SupervisionEvent event)
 {
     if (!WorkerOrphaned(drv) && !HasFlag(drv, ThreadMode)) {
-        LeaveDeadServer(drv);
+        // Ending this thread's apartment would call a server that does not answer: abandoned, as by LetGo.
+        if (event == SupervisionEvent::BatchLimit) {
+            AbandonConnection(drv);
+        } else {
+            LeaveDeadServer(drv);
+        }
         return;
     }
     // The interfaces are the worker's: with ServerDown set it leaves the server itself on its way out.
@@ -98,11 +110,15 @@ void DropConnection(OpcDriver& drv)
 bool LoseConnection(OpcDriver& drv, SupervisionStep step, SupervisionEvent event, HRESULT hr)
 {
     EnterServerCall(drv);
+    StopKeepAlive(drv);
     if (step.action == SupervisionAction::LetGo) {
         LetGo(drv, event, hr);
     } else {
-        DropConnection(drv);
+        SetFlag(drv, ServerDown);
+        DropConnection(drv, event);
     }
+    // Nothing of the lost connection is stored any more (a recovery's changes come after this).
+    DiscardChanges(drv);
     drv.supervision.state = step.next;
     drv.supervision.exchange->endBatchesOfLostServer(drv);
     return LeaveServerCall(drv);
@@ -158,8 +174,10 @@ void ConnectAfterProbe(OpcDriver& drv)
 
 // The instance is back: no channel keeps anything from before the loss, ServerDown is cleared and the
 // recovery traced. A notice that the new server sent while the attempt connected to it is honoured
-// now, as if it came at this moment (unless a newer one has posted itself meanwhile).
-void FinishRecovery(OpcDriver& drv)
+// now, as if it came at this moment (unless a newer one has posted itself meanwhile). With subscribe the
+// new connection's changes are stored from now on, beginning with its first values. False when the
+// record was freed inside the refresh's call.
+bool FinishRecovery(OpcDriver& drv)
 {
     drv.supervision.exchange->resetExchange(drv);
     ClearFlag(drv, ServerDown);
@@ -167,6 +185,9 @@ void FinishRecovery(OpcDriver& drv)
     if ((drv.flags.fetch_and(~NoticeWhileDown) & NoticeWhileDown) != 0 &&
         (drv.flags.fetch_or(ServerDown) & ServerDown) == 0)
         PostToWindow(drv, MsgServerShutdown, 0);
+    StartKeepAlive(drv);
+    if (HasChanges(drv)) PostToWindow(drv, MsgDataChange, 0);
+    return RequestFirstValues(drv);
 }
 
 bool Reconnect(OpcDriver& drv)
@@ -181,8 +202,7 @@ bool Reconnect(OpcDriver& drv)
         // The worker has connected and serves batches as after Init.
         Reconnected(drv);
     }
-    FinishRecovery(drv);
-    return true;
+    return FinishRecovery(drv);
 }
 
 // True while a worker that the host gave up on still holds the record: it may be walking the channel
@@ -197,9 +217,10 @@ void TearDown(OpcDriver& drv)
 {
     drv.supervision.state = LinkState::Ended;
     StopWindowTimer(drv, kReconnectTimerId);
+    StopKeepAlive(drv);
     if (IsServerDown(drv)) {
         // The shutdown notice's message may still be queued, or the server was lost: nothing is called.
-        DropConnection(drv);
+        DropConnection(drv, SupervisionEvent::Done);
     } else if (HasFlag(drv, ThreadMode)) {
         // The worker releases the group and the server itself on its way out.
         StopWorker(drv, kWorkerStopWaitMs);
@@ -210,6 +231,7 @@ void TearDown(OpcDriver& drv)
     // After this nothing that COM or a late worker delivers reaches the instance.
     drv.shutdownSink.owner = nullptr;
     drv.dataSink.owner = nullptr;
+    DiscardChanges(drv);
     if (!RecordShared(drv)) ClearChannels(drv);
     DestroyDriverWindow(drv);
 }
@@ -285,6 +307,11 @@ bool ReconnectEnabled(const OpcDriver& drv)
 bool JudgeServerResult(OpcDriver& drv, HRESULT hr)
 {
     return !IsServerGone(hr) || Supervise(drv, SupervisionEvent::ServerGone, hr);
+}
+
+bool ServerConnected(const OpcDriver& drv)
+{
+    return drv.supervision.state == LinkState::Connected && !IsServerDown(drv);
 }
 
 bool ConnectionDropped(const OpcDriver& drv)

@@ -26,6 +26,10 @@
 //              outermost call has returned (the calls in progress still use the connection)
 //   Connected  + ShutdownNotice, reconnect off        -> Dropped     Drop: the connection is dropped
 //              without a call to the server, the batches end; the instance is inert until Done
+//   Connected  + ServerGone or BatchLimit, reconnect off, subscribe, Init succeeded
+//                                                     -> Dropped     Drop, as above (after BatchLimit in
+//              asynchronous mode the connection is abandoned): ServerDown is set, since no failed read
+//              would ever tell the host that values stopped coming
 //   Connected  + BatchLimit, synchronous, reconnect off -> Dropped   GiveUp: the worker was given up
 //              (GiveUpOnWorker); every later batch fails at once
 //   Lost       + ReconnectDue                         -> Attempting  StartAttempt: a status probe
@@ -90,6 +94,8 @@ bool ReconnectEnabled(const OpcDriver& drv);
 // A server call returned hr: when it means the server or the connection is gone, that is a ServerGone
 // event. False when the record was freed, as Supervise.
 bool JudgeServerResult(OpcDriver& drv, HRESULT hr);
+// True while the instance holds a live connection: Connected, and no loss or notice marked.
+bool ServerConnected(const OpcDriver& drv);
 // True once the connection was let go for good without reconnect.
 bool ConnectionDropped(const OpcDriver& drv);
 

@@ -16,6 +16,7 @@
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
 #include "connection/worker_service.h"
+#include "connection/worker_subscription.h"
 #include "driver/opc_driver.h"
 
 namespace {
@@ -40,15 +41,31 @@ void CloseHandleIfValid(HANDLE& handle)
     handle = nullptr;
 }
 
-// Every event of the worker, in the order ready, stop, read, write, lost, attempt.
-std::array<HANDLE*, 6> WorkerEvents(OpcDriver& drv)
+// Every event of the worker, in the order ready, stop, read, write, lost, attempt, status.
+std::array<HANDLE*, 7> WorkerEvents(OpcDriver& drv)
 {
     return {&drv.readyEvent,
             &drv.stopEvent,
             &drv.readEvent,
             &drv.writeEvent,
             &drv.supervision.lostEvent,
-            &drv.supervision.attemptEvent};
+            &drv.supervision.attemptEvent,
+            &drv.keepAlive.statusEvent};
+}
+
+// Nothing taken and not answered: the worker is not inside a call for the host.
+bool WorkerIdle(const Supervision& s)
+{
+    for (int slot = 0; slot < kWorkerSlots; ++slot)
+        if (s.taken[slot] != s.answered[slot]) return false;
+    return true;
+}
+
+// Whatever was handed and not taken is served by nothing: a new connection starts without it.
+void ForgetHandedWork(Supervision& s)
+{
+    for (int slot = 0; slot < kWorkerSlots; ++slot)
+        s.handed[slot] = s.taken[slot] = s.answered[slot];
 }
 
 void CloseWorkerEvents(OpcDriver& drv)
@@ -109,11 +126,15 @@ bool Connect(OpcDriver& drv, const WorkerOwn& own)
     {
         SupervisionLock held(drv);
         drv.supervision.letGo = false;
-        for (HANDLE event : {own.lostEvent, own.readEvent, own.writeEvent})
+        for (HANDLE event : {own.lostEvent, own.readEvent, own.writeEvent, own.statusEvent})
             ResetEvent(event);
     }
     bool fallBackToSync = false;
-    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) return true;
+    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) {
+        // Subscribe: every channel's first value, from the cache, before the host hears of the connection.
+        if (HasFlag(drv, Subscribe)) ReadFirstValues(drv);
+        return true;
+    }
     ReleaseGroup(drv);
     ReleaseServer(drv);
     return false;
@@ -175,7 +196,7 @@ DWORD RunWorker(OpcDriver& drv, const WorkerOwn& own)
 void CloseOwnEvents(WorkerOwn& own)
 {
     for (HANDLE* event : {&own.readyEvent, &own.stopEvent, &own.readEvent, &own.writeEvent, &own.lostEvent,
-                          &own.attemptEvent})
+                          &own.attemptEvent, &own.statusEvent})
         CloseHandleIfValid(*event);
 }
 
@@ -235,6 +256,7 @@ WorkerOwn TakeWorkerOwn(OpcDriver& drv)
     own.writeEvent = drv.writeEvent;
     own.lostEvent = drv.supervision.lostEvent;
     own.attemptEvent = drv.supervision.attemptEvent;
+    own.statusEvent = drv.keepAlive.statusEvent;
     return own;
 }
 
@@ -274,8 +296,10 @@ void ReplaceWorker(OpcDriver& drv)
         CloseWorkerEvents(drv);
     }
     CloseHandleIfValid(drv.thread);
-    // Its interfaces belong to its apartment: forgotten here, never released from this thread.
+    // Its interfaces belong to its apartment: forgotten here, never released from this thread. What its
+    // sinks still receive is not this instance's connection any more.
     ForgetConnection(drv);
+    drv.supervision.connectionThread.store(0);
     // The inputs of a call it is inside are its own now; it frees them when the call returns.
     Supervision& s = drv.supervision;
     if (s.taken[0] != s.answered[0]) drv.syncReadHandles = nullptr;
@@ -283,8 +307,7 @@ void ReplaceWorker(OpcDriver& drv)
         drv.syncWriteHandles = nullptr;
         drv.syncWriteValues = nullptr;
     }
-    for (int slot = 0; slot < 2; ++slot)
-        s.handed[slot] = s.taken[slot] = s.answered[slot];
+    ForgetHandedWork(s);
 }
 
 void GiveUpOnWorker(OpcDriver& drv)
@@ -300,7 +323,7 @@ bool AskWorkerToLetGo(OpcDriver& drv)
     SupervisionLock held(drv);
     Supervision& s = drv.supervision;
     // A worker inside a call may never come back from it.
-    if (s.taken[0] != s.answered[0] || s.taken[1] != s.answered[1]) return false;
+    if (!WorkerIdle(s)) return false;
     s.letGo = true;
     return SetEvent(s.lostEvent) != FALSE;
 }
@@ -313,9 +336,7 @@ bool RequestAttempt(OpcDriver& drv)
     }
     {
         SupervisionLock held(drv);
-        Supervision& s = drv.supervision;
-        for (int slot = 0; slot < 2; ++slot)
-            s.handed[slot] = s.taken[slot] = s.answered[slot];
+        ForgetHandedWork(drv.supervision);
     }
     return SetEvent(drv.supervision.attemptEvent) != FALSE;
 }
@@ -324,7 +345,7 @@ bool SignalWorker(OpcDriver& drv, HANDLE event)
 {
     {
         SupervisionLock held(drv);
-        ++drv.supervision.handed[event == drv.writeEvent ? 1 : 0];
+        ++drv.supervision.handed[event == drv.writeEvent ? 1 : event == drv.keepAlive.statusEvent ? 2 : 0];
     }
     return SetEvent(event) != FALSE;
 }

@@ -25,6 +25,7 @@ struct WorkerOwn {
     HANDLE writeEvent = nullptr;
     HANDLE lostEvent = nullptr;
     HANDLE attemptEvent = nullptr;
+    HANDLE statusEvent = nullptr;
 };
 
 // Taken by the worker as its first act: the host made the events and set the epoch before starting it.

@@ -8,6 +8,7 @@
 
 #include "opcda.h"
 
+#include "connection/keep_alive.h"
 #include "connection/message_window.h"
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
@@ -29,18 +30,15 @@ constexpr DWORD kStopIndex = 0;
 constexpr DWORD kLostIndex = 1;
 constexpr DWORD kReadIndex = 2;
 constexpr DWORD kWriteIndex = 3;
+constexpr DWORD kStatusIndex = 4;
 
 // What the service of one batch came to. Stale: a signal with no batch handed behind it (one left
 // from before a recovery, which reset the counts), served by nothing.
-enum class Served { Answered, Stale, Lost, Replaced };
+enum class Served { Taken, Answered, Stale, Lost, Replaced };
 
 constexpr int kReadSlot = 0;
 constexpr int kWriteSlot = 1;
-
-template <std::size_t N> void TraceCall(const OpcDriver& drv, const wchar_t (&text)[N])
-{
-    EmitTrace(drv, nullptr, static_cast<std::uint32_t>(N - 1), text);
-}
+constexpr int kStatusSlot = 2;
 
 // Consumes the event's signal when it is set, without waiting.
 bool TakeSignal(HANDLE event)
@@ -58,6 +56,19 @@ void HandBack(OpcDriver& drv, int slot, std::uint32_t message, std::uint32_t num
     PostToWindow(drv, message, number);
 }
 
+// Takes the slot's work under the lock, where take copies what the call needs; anything but Taken means
+// there is nothing to call.
+template <class Take> Served TakeWork(OpcDriver& drv, const WorkerOwn& own, int slot, Take take)
+{
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) return Served::Replaced;
+    if (drv.supervision.letGo) return Served::Lost;
+    if (drv.supervision.handed[slot] == drv.supervision.taken[slot]) return Served::Stale;
+    ++drv.supervision.taken[slot];
+    take();
+    return Served::Taken;
+}
+
 // The batch's input arrays stay in the record; the worker notes under the lock that it took them for
 // its call, and takes the interface with them. A host that gives up on it once the lock is released
 // forgets the record's interfaces (ReplaceWorker) and leaves the arrays to it; it frees them when the
@@ -68,29 +79,25 @@ Served ServeRead(OpcDriver& drv, const WorkerOwn& own)
     std::uint32_t count = 0;
     std::uint32_t* handles = nullptr;
     IOPCSyncIO* syncIo = nullptr;
-    {
-        SupervisionLock held(drv);
-        if (WorkerReplaced(drv, own)) return Served::Replaced;
-        if (drv.supervision.letGo) return Served::Lost;
-        if (drv.supervision.handed[kReadSlot] == drv.supervision.taken[kReadSlot]) return Served::Stale;
-        ++drv.supervision.taken[kReadSlot];
+    Served taken = TakeWork(drv, own, kReadSlot, [&] {
         number = drv.syncReadNumber;
         count = drv.syncReadCount;
         handles = drv.syncReadHandles;
         syncIo = drv.syncIo;
-    }
+    });
+    if (taken != Served::Taken) return taken;
     // An inactive group (the default rate) keeps no cache worth reading.
     bool fromDevice = drv.updateRateMs == kDefaultUpdateRateMs;
     if (fromDevice) {
-        TraceCall(drv, kTraceReadDevice);
+        EmitTraceLine(drv, kTraceReadDevice);
     } else {
-        TraceCall(drv, kTraceReadCache);
+        EmitTraceLine(drv, kTraceReadCache);
     }
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
     HRESULT hr = syncIo->Read(fromDevice ? OPC_DS_DEVICE : OPC_DS_CACHE, count,
                               reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
-    TraceCall(drv, kTraceReadReturned);
+    EmitTraceLine(drv, kTraceReadReturned);
     {
         SupervisionLock held(drv);
         if (!WorkerReplaced(drv, own)) {
@@ -115,22 +122,18 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     std::uint32_t* handles = nullptr;
     VARIANT* values = nullptr;
     IOPCSyncIO* syncIo = nullptr;
-    {
-        SupervisionLock held(drv);
-        if (WorkerReplaced(drv, own)) return Served::Replaced;
-        if (drv.supervision.letGo) return Served::Lost;
-        if (drv.supervision.handed[kWriteSlot] == drv.supervision.taken[kWriteSlot]) return Served::Stale;
-        ++drv.supervision.taken[kWriteSlot];
+    Served taken = TakeWork(drv, own, kWriteSlot, [&] {
         number = drv.syncWriteNumber;
         count = drv.syncWriteCount;
         handles = drv.syncWriteHandles;
         values = drv.syncWriteValues;
         syncIo = drv.syncIo;
-    }
-    TraceCall(drv, kTraceWrite);
+    });
+    if (taken != Served::Taken) return taken;
+    EmitTraceLine(drv, kTraceWrite);
     HRESULT* errors = nullptr;
     HRESULT hr = syncIo->Write(count, reinterpret_cast<OPCHANDLE*>(handles), values, &errors);
-    TraceCall(drv, kTraceWriteReturned);
+    EmitTraceLine(drv, kTraceWriteReturned);
     {
         SupervisionLock held(drv);
         if (!WorkerReplaced(drv, own)) {
@@ -147,6 +150,32 @@ Served ServeWrite(OpcDriver& drv, const WorkerOwn& own)
     return Served::Replaced;
 }
 
+// The keep-alive's status query (connection/keep_alive.h), taken and answered like a batch.
+Served ServeStatus(OpcDriver& drv, const WorkerOwn& own)
+{
+    std::uint32_t number = 0;
+    IOPCServer* server = nullptr;
+    Served taken = TakeWork(drv, own, kStatusSlot, [&] {
+        number = drv.keepAlive.number;
+        server = drv.server;
+    });
+    if (taken != Served::Taken) return taken;
+    OPCSERVERSTATUS* status = nullptr;
+    HRESULT hr = server->GetStatus(&status);
+    std::uint32_t state = status != nullptr ? status->dwServerState : 0;
+    if (hr == S_OK && status == nullptr) hr = E_POINTER;
+    if (status != nullptr) {
+        CoTaskMemFree(status->szVendorInfo);
+        CoTaskMemFree(status);
+    }
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) return Served::Replaced;
+    drv.keepAlive.result = hr;
+    drv.keepAlive.serverState = state;
+    HandBack(drv, kStatusSlot, MsgKeepAliveDone, number, drv.keepAlive.answered);
+    return Served::Answered;
+}
+
 ServeEnd EndOf(Served served)
 {
     return served == Served::Lost ? ServeEnd::Lost : ServeEnd::Replaced;
@@ -156,13 +185,19 @@ ServeEnd EndOf(Served served)
 
 ServeEnd ServeBatches(OpcDriver& drv, const WorkerOwn& own)
 {
-    HANDLE events[4] = {own.stopEvent, own.lostEvent, own.readEvent, own.writeEvent};
+    HANDLE events[5] = {own.stopEvent, own.lostEvent, own.readEvent, own.writeEvent, own.statusEvent};
     for (;;) {
         // Waiting through COM keeps this apartment open for calls into it: the server's shutdown notice
-        // would otherwise wait until the worker's next outgoing call, or for ever.
+        // (and with subscribe its data changes) would otherwise wait until the worker's next outgoing
+        // call, or for ever.
         DWORD index = kStopIndex;
-        if (CoWaitForMultipleHandles(0, INFINITE, 4, events, &index) != S_OK) return ServeEnd::Stopped;
+        if (CoWaitForMultipleHandles(0, INFINITE, 5, events, &index) != S_OK) return ServeEnd::Stopped;
         if (index == kLostIndex) return ServeEnd::Lost;
+        if (index == kStatusIndex) {
+            Served served = ServeStatus(drv, own);
+            if (served == Served::Lost || served == Served::Replaced) return EndOf(served);
+            continue;
+        }
         if (index != kReadIndex && index != kWriteIndex) return ServeEnd::Stopped;
         if (index == kReadIndex || TakeSignal(own.readEvent)) {
             Served served = ServeRead(drv, own);

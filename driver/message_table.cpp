@@ -12,6 +12,7 @@
 #include "exchange/batch.h"
 #include "exchange/batch_timeout.h"
 #include "exchange/read_cycle.h"
+#include "exchange/subscription.h"
 #include "exchange/write_cycle.h"
 
 namespace {
@@ -65,6 +66,18 @@ const MessageRoute kRoutes[] = {
     // The attempt's probe thread or worker has answered; wParam: the attempt's number.
     {MsgAttemptDone, 0, kSupervisionOwner, [](const OpcDriver& d, WPARAM w) { return AttemptAnswered(d, w); },
      [](OpcDriver& d, WPARAM) { Supervise(d, SupervisionEvent::AttemptAnswered); }, nullptr},
+    // Subscribe: data changes the worker queued for the host's thread (wParam 0); the handler takes
+    // whatever waits, so a stray message changes nothing.
+    {MsgDataChange, 0, kReadOwner, [](const OpcDriver& d, WPARAM) { return ChangesAwaited(d); },
+     [](OpcDriver& d, WPARAM) { ApplyQueuedChanges(d); }, nullptr},
+    // Subscribe: the status query after a silence, and its limit; the handler looks at the time.
+    {WM_TIMER, kKeepAliveTimerId, kSupervisionOwner,
+     [](const OpcDriver& d, WPARAM) { return KeepAliveTimerAwaited(d); },
+     [](OpcDriver& d, WPARAM) { OnKeepAliveTimer(d); }, nullptr},
+    // The worker's answer to the status query; wParam: the query's number.
+    {MsgKeepAliveDone, 0, kSupervisionOwner,
+     [](const OpcDriver& d, WPARAM w) { return KeepAliveAnswerAwaited(d, w); },
+     [](OpcDriver& d, WPARAM) { OnKeepAliveAnswer(d); }, nullptr},
 };
 
 constexpr std::uint32_t kRouteCount = sizeof(kRoutes) / sizeof(kRoutes[0]);

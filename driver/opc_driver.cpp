@@ -42,6 +42,7 @@ void ReleaseDriverRecord(OpcDriver*& drv)
     if (record->holders.fetch_sub(1) != 1) return;
     // Done leaves these to the last holder while a worker it gave up on may still use them.
     ClearChannels(*record);
+    DiscardChanges(*record);
     ReleaseSyncReadBatch(*record);
     ReleaseSyncWriteBatch(*record);
     // No destructor runs: everything the record refers to has been released.

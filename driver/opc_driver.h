@@ -12,6 +12,8 @@
 
 #include "config/channel_index.h"
 #include "config/channel_table.h"
+#include "connection/change_inbox.h"
+#include "connection/keep_alive.h"
 #include "connection/sink_objects.h"
 #include "connection/supervision_state.h"
 #include "exchange/batch_state.h"
@@ -140,6 +142,10 @@ struct OpcDriver {
     // Host's thread only: Init has run on this instance; a second one is refused.
     bool initCalled = false;
     Supervision supervision;
+    // Subscribe: the data changes the worker received for the host's thread, and the status query that
+    // notices a server gone silent.
+    ChangeInbox changes;
+    KeepAlive keepAlive;
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit)

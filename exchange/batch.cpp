@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "connection/keep_alive.h"
 #include "connection/message_window.h"
 #include "connection/supervision.h"
 #include "connection/worker.h"
@@ -122,8 +123,24 @@ Channel** TakeBatch(OpcDriver& drv, const BatchKind& kind, std::uint32_t& count)
     state.issuing = true;
     state.completionHeld = false;
     SetFlag(drv, kind.activeFlag);
+    NoteServerCall(drv);
     EnterServerCall(drv);
     return batch;
+}
+
+void EndQueueAtOnce(OpcDriver& drv, const BatchKind& kind)
+{
+    if (drv.*kind.count == 0) return;
+    for (Channel* channel = drv.*kind.head; channel != nullptr;) {
+        Channel* next = channel->*kind.next;
+        channel->*kind.next = nullptr;
+        channel->channelFlags &= ~kind.queuedBit;
+        channel = next;
+    }
+    drv.*kind.head = nullptr;
+    drv.*kind.tail = nullptr;
+    drv.*kind.count = 0;
+    PostNotification(drv, kind);
 }
 
 HRESULT HandOffToWorker(OpcDriver& drv, Channel* const* batch, std::uint32_t count, std::uint32_t*& numbers,

@@ -57,6 +57,9 @@ IssueMode IssueModeNow(OpcDriver& drv, const BatchKind& kind);
 // and issuing, and enters the server-call scope that FinishIssue leaves (connection/supervision.h). A
 // deferred issue already posted is served by this batch. Null, with nothing changed, when memory runs out.
 Channel** TakeBatch(OpcDriver& drv, const BatchKind& kind, std::uint32_t& count);
+// Ends the queue without a call to the server: every queued channel is finished with the status it holds,
+// and the host's notification is posted as for a completed batch. Nothing without a queue.
+void EndQueueAtOnce(OpcDriver& drv, const BatchKind& kind);
 // The synchronous hand-off, after the caller stored the batch's arrays in the record: the channel
 // number of each item into numbers (a new block), then event set for the worker. E_FAIL when the worker
 // has ended, E_OUTOFMEMORY without a block; the caller then releases the batch, which nobody consumes.

@@ -28,13 +28,17 @@ HostTimestamp ToHostTimestamp(const FILETIME& time)
                          utc.wYear};
 }
 
-bool StoreReadValue(Channel& channel, const VARIANT& value)
-{
-    return channel.count > 0 ? VariantToValues(value, channel.count, channel.elements)
-                             : VariantToValue(value, channel.value);
-}
-
 } // namespace
+
+bool StoreItemState(Channel& channel, const VARIANT& value, WORD quality, const FILETIME& timestamp)
+{
+    bool stored = channel.count > 0 ? VariantToValues(value, channel.count, channel.elements)
+                                    : VariantToValue(value, channel.value);
+    if (!stored) return false;
+    channel.quality = QualityLevel(quality);
+    channel.timestamp = ToHostTimestamp(timestamp);
+    return true;
+}
 
 void ItemReadComplete(OpcDriver& drv, HRESULT masterError, DWORD clientHandle, const VARIANT& value,
                       WORD quality, const FILETIME& timestamp, HRESULT itemError)
@@ -46,12 +50,10 @@ void ItemReadComplete(OpcDriver& drv, HRESULT masterError, DWORD clientHandle, c
         SetChannelFailed(drv, kReadBatch, *channel, kReadBatch.itemFailed);
         return;
     }
-    if (!StoreReadValue(*channel, value)) {
+    if (!StoreItemState(*channel, value, quality, timestamp)) {
         SetChannelFailed(drv, kReadBatch, *channel, MakeTraceText(kTraceNotStored));
         return;
     }
-    channel->quality = QualityLevel(quality);
-    channel->timestamp = ToHostTimestamp(timestamp);
     channel->readStatus = StatusOk;
 }
 

@@ -8,6 +8,7 @@
 #include "convert/caller_exchange.h"
 #include "driver/opc_driver.h"
 #include "exchange/batch.h"
+#include "exchange/subscription.h"
 #include "hostrt/core.h"
 #include "idl/opc_constants.h"
 
@@ -78,6 +79,10 @@ void InputRequest(OpcDriver& drv, std::uint32_t channel)
 
 void InputRequestCompleted(OpcDriver& drv)
 {
+    if (HasFlag(drv, Subscribe)) {
+        AnswerFromChanges(drv);
+        return;
+    }
     IssueMode mode = IssueModeNow(drv, kReadBatch);
     if (mode == IssueMode::None) return;
     std::uint32_t count = 0;
