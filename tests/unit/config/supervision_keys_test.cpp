@@ -1,5 +1,6 @@
 // The [server] keys of connection supervision: batch_timeout (the limit on an unanswered batch) and
-// reconnect (seconds between recovery attempts, 0 or absent for none), read like the other time keys.
+// reconnect (seconds between recovery attempts, 0 or absent for none), read like the other time keys;
+// and subscribe, which needs an active group.
 
 #include <cstdint>
 #include <cwchar>
@@ -95,6 +96,35 @@ TEST_F(SupervisionKeys, RefusedWithTheTextsOfTheOtherTimeKeys)
         EXPECT_FALSE(Load(c.lines));
         EXPECT_STREQ(err, c.text);
     }
+}
+
+struct SubscribeCase {
+    std::string lines;
+    bool subscribed;
+    std::uint32_t updateRateMs;
+};
+
+TEST_F(SupervisionKeys, SubscribeAsksForAnActiveGroupWhenTheFileSetsNoRate)
+{
+    const SubscribeCase cases[] = {
+        {"", false, 86400000},
+        {"subscribe=no\n", false, 86400000},
+        {"subscribe=yes\n", true, 1000},
+        {"subscribe=true\nupdate_rate=0.25\n", true, 250},
+        {"update_rate=0\nsubscribe=1\n", true, 0},
+        // 86400 is the file's way of saying "no rate".
+        {"subscribe=yes\nupdate_rate=86400\n", true, 1000},
+    };
+    for (const SubscribeCase& c : cases) {
+        SCOPED_TRACE(c.lines);
+        ASSERT_TRUE(Load(c.lines)) << err;
+        EXPECT_EQ(HasFlag(*drv, Subscribe), c.subscribed);
+        EXPECT_EQ(drv->updateRateMs, c.updateRateMs);
+    }
+    EXPECT_FALSE(Load("subscribe=often\n"));
+    EXPECT_STREQ(err, L"subscribe: Wrong value in [server] section of PAR file");
+    EXPECT_FALSE(Load("subscribe=yes\nsubscribe=yes\n"));
+    EXPECT_STREQ(err, L"subscribe: Duplicate key in [server] section of PAR file");
 }
 
 } // namespace
