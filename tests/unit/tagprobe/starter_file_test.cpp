@@ -7,6 +7,7 @@
 #include "tests/support/temp_file.h"
 #include "tools/tagprobe/param_listing.h"
 #include "tools/tagprobe/starter_file.h"
+#include "tools/tagprobe/text_file.h"
 
 namespace {
 
