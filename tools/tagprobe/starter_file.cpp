@@ -47,7 +47,10 @@ std::wstring StarterFileText(const GUID& clsid, const std::wstring& host,
                         ClsidText(clsid) + L"\r\n";
     if (!host.empty()) text += L"host = " + host + L"\r\n";
     text += L"; After losing the server, try the whole connection again every 10 s (0 or no key: never).\r\n"
-            L"reconnect = 10\r\n";
+            L"reconnect = 10\r\n"
+            L"; Answer reads from the server's data changes instead of calling it (at 1 s unless "
+            L"update_rate is set).\r\n"
+            L"; subscribe = true\r\n";
     text += L"\r\n[channels]\r\n";
     std::uint32_t next = 1;
     for (std::size_t i = 0; i < itemIds.size() && i < items.size(); ++i) {
