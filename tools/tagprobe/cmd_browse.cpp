@@ -13,6 +13,7 @@
 #include "tools/tagprobe/server_list.h"
 #include "tools/tagprobe/server_look.h"
 #include "tools/tagprobe/starter_file.h"
+#include "tools/tagprobe/text_file.h"
 #include "tools/tagprobe/type_names.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // tagprobe watch: read batches every --interval ms, printing the channels whose status, value or
 // quality changed, until --count batches have run or Ctrl+C; and when the instance loses its server
-// and gets it back.
+// and gets it back. With --subscribe the instance answers reads from the server's data changes: each
+// new change is printed with its delay from the server's timestamp.
 #include "tools/tagprobe/commands.h"
 #include "tools/tagprobe/exit_codes.h"
 #include "tools/tagprobe/interrupt.h"
@@ -9,39 +10,37 @@
 #include "tools/tagprobe/probe_run.h"
 #include "tools/tagprobe/read_setup.h"
 #include "tools/tagprobe/report_tables.h"
+#include "tools/tagprobe/watch_changes.h"
 
 namespace {
 
-// What counts as a change: everything but the timestamp, which a live server renews on every read.
-std::vector<std::wstring> ChangeKey(const std::vector<std::wstring>& cells)
+void PrintSubscribedLine(const ProbeRun& run, const ProbeOptions& options)
 {
-    std::vector<std::wstring> key = cells;
-    key.erase(key.begin() + kTimestampColumn);
-    return key;
+    PrintLine(L"watch: subscribed, the group at " + std::to_wstring(run.listing.updateRateMs) +
+              L" ms; a read batch every " + std::to_wstring(options.intervalMs) +
+              L" ms; delay ms: from the value's timestamp to tagprobe");
 }
 
 int Watch(ProbeRun& run, const ProbeOptions& options, const std::vector<ReadRequest>& requests)
 {
     HANDLE interrupt = InterruptEvent();
-    std::vector<std::vector<std::wstring>> last(requests.size());
+    WatchState state;
+    state.subscribe = options.subscribe;
     int code = ExitOk;
     std::uint32_t batch = 0;
     std::uint32_t changes = 0;
     ULONGLONG start = GetTickCount64();
     bool going = true;
     LossWatch loss;
+    if (options.subscribe) PrintSubscribedLine(run, options);
     while (going && (options.count == 0 || batch < options.count)) {
         ULONGLONG begun = GetTickCount64();
         std::vector<ChannelReading> readings;
         BatchEnd end = RunReadBatch(run.session, requests, options.timeoutMs, interrupt, readings);
+        FILETIME seen{};
+        GetSystemTimeAsFileTime(&seen);
         ++batch;
-        TextTable table{ReadingHeaders(), {}};
-        for (std::size_t i = 0; i < readings.size(); ++i) {
-            std::vector<std::wstring> cells = ReadingCells(readings[i], run.listing);
-            if (batch > 1 && ChangeKey(cells) == ChangeKey(last[i])) continue;
-            last[i] = cells;
-            table.rows.push_back(cells);
-        }
+        TextTable table{WatchHeaders(options.subscribe), ChangedRows(state, readings, run.listing, seen)};
         changes += batch > 1 ? static_cast<std::uint32_t>(table.rows.size()) : 0;
         if (!table.rows.empty()) {
             PrintLine(L"batch " + std::to_wstring(batch) + L" at +" + std::to_wstring(begun - start) +
@@ -60,7 +59,7 @@ int Watch(ProbeRun& run, const ProbeOptions& options, const std::vector<ReadRequ
         }
     }
     PrintLine(L"watch: " + std::to_wstring(batch) + L" batches, " + std::to_wstring(changes) + L" changes" +
-              (going ? L"" : L", stopped by Ctrl+C"));
+              DelaySummary(state.delays) + (going ? L"" : L", stopped by Ctrl+C"));
     return code;
 }
 

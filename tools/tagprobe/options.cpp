@@ -27,7 +27,8 @@ bool Allows(Command command, const std::wstring& option)
     if (option == L"--timeout") return drivesDriver && command != Command::Check;
     if (option == L"--as")
         return command == Command::Read || command == Command::Write || command == Command::Watch;
-    if (option == L"--interval" || option == L"--count") return command == Command::Watch;
+    if (option == L"--interval" || option == L"--count" || option == L"--subscribe")
+        return command == Command::Watch;
     if (option == L"--readback") return command == Command::Write;
     if (option == L"--par") return command == Command::Browse;
     if (option == L"--quiet") return command == Command::Check;
@@ -54,6 +55,8 @@ bool ApplyOption(const std::wstring& option, const std::wstring& value, ProbeOpt
         options.readBack = true;
     } else if (option == L"--quiet") {
         options.quiet = true;
+    } else if (option == L"--subscribe") {
+        options.subscribe = true;
     } else if (option == L"--par") {
         options.starterFile = value;
         if (value.empty()) {
@@ -153,6 +156,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, ProbeOptions& options, 
         error = std::wstring(entry->name) + L" needs a parameter file";
         return false;
     }
+    if (options.subscribe && options.intervalMs == 0) options.intervalMs = kSubscribedIntervalMs;
     return CheckOperands(options, error);
 }
 
@@ -165,6 +169,9 @@ std::vector<std::wstring> UsageLines()
         L"  tagprobe write FILE.par CH[:TYPE]=VALUE ...   one write batch, then the statuses",
         L"  tagprobe watch FILE.par [CHANNELS...] --interval MS [--count N]",
         L"                                                repeated reads, printing what changed",
+        L"  tagprobe watch FILE.par [CHANNELS...] --subscribe [--interval MS] [--count N]",
+        L"                                                the same with subscribe = true: each change",
+        L"                                                with its delay from the server's timestamp",
         L"  tagprobe check FILE.par --quiet               only the findings of the review",
         L"  tagprobe browse SERVER [HOST] [--par FILE]    the server's items; --par writes a starter file",
         L"  tagprobe servers [HOST]                       the OPC DA servers: ProgID, CLSID, description",

@@ -39,6 +39,8 @@ bool ReadParamListing(const std::wstring& file, ParamListing& listing, std::wstr
         listing.host = drv->hostName;
         listing.synchronous = HasFlag(*drv, SyncIo);
         listing.debug = HasFlag(*drv, Trace);
+        listing.subscribe = HasFlag(*drv, Subscribe);
+        listing.updateRateMs = drv->updateRateMs;
         CopyChannels(*drv, listing.channels);
     }
     error = err;

@@ -20,6 +20,8 @@ struct ParamListing {
     std::wstring host{};                    // empty: the server runs on this machine
     bool synchronous = false;               // "sync" true, or a "host" key
     bool debug = false;                     // "debug" true: the driver emits trace lines
+    bool subscribe = false;                 // "subscribe" true: reads are answered from data changes
+    std::uint32_t updateRateMs = 0;         // the group's rate as the driver asks for it
     std::vector<ChannelListing> channels{}; // in ascending channel order
 };
 

@@ -17,12 +17,22 @@ int OpenRun(const ProbeOptions& options, ProbeRun& run)
         PrintError(run.loadError);
         return ExitInitFailed;
     }
+    std::wstring file = options.file;
+    if (options.subscribe) {
+        std::wstring note;
+        if (!PrepareSubscribedFile(options.file, run.subscribed, note, error)) {
+            PrintError(error);
+            return ExitInitFailed;
+        }
+        if (!note.empty()) PrintLine(note);
+        file = run.subscribed.path;
+    }
     if (options.trace) run.tracing = StartTraceTap();
-    if (!StartSession(run.lib, options.file, run.session, run.initError)) {
+    if (!StartSession(run.lib, file, run.session, run.initError)) {
         if (!options.quiet) PrintLine(L"Init failed: " + run.initError);
         return ExitInitFailed;
     }
-    if (!ReadParamListing(options.file, run.listing, error)) {
+    if (!ReadParamListing(file, run.listing, error)) {
         PrintError(L"Init succeeded, but tagprobe cannot list the parameter file: " + error);
         return ExitInitFailed;
     }
@@ -35,6 +45,7 @@ int OpenRun(const ProbeOptions& options, ProbeRun& run)
 void CloseRun(ProbeRun& run)
 {
     EndSession(run.session);
+    ReleaseSubscribedFile(run.subscribed);
     if (run.tracing) StopTraceTap();
     run.tracing = false;
     if (run.comInitialized) CoUninitialize();

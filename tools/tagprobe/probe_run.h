@@ -8,22 +8,25 @@
 #include "tools/tagprobe/driver_session.h"
 #include "tools/tagprobe/options.h"
 #include "tools/tagprobe/param_listing.h"
+#include "tools/tagprobe/subscribed_file.h"
 
 struct ProbeRun {
     DriverLibrary lib{};
     DriverSession session{};
     ParamListing listing{};
+    SubscribedFile subscribed{}; // the file the instance loads with --subscribe
     bool comInitialized = false;
     bool tracing = false;
     std::wstring loadError{}; // why tagport.dll could not be loaded; Init was then not called
     std::wstring initError{}; // Init's error text when it failed
 };
 
-// Loads the DLL, calls Init on the parameter file and reads the listing; prints what failed (Init's
-// text only without --quiet). ExitOk
-// when the driver is ready, else the exit code to end with. CloseRun is owed in every case.
+// Loads the DLL, calls Init on the parameter file (with --subscribe, on a copy that sets subscribe when
+// the file does not) and reads the listing; prints what failed (Init's text only without --quiet).
+// ExitOk when the driver is ready, else the exit code to end with. CloseRun is owed in every case.
 int OpenRun(const ProbeOptions& options, ProbeRun& run);
-// Done, DisposeDriver, the trace tap, COM and the DLL, in that order; safe to repeat.
+// Done, DisposeDriver, the copy of the file, the trace tap, COM and the DLL, in that order; safe to
+// repeat.
 void CloseRun(ProbeRun& run);
 
 // "Orvex OPC Client Driver 3.1, ANSI exports".

@@ -67,10 +67,14 @@ std::wstring QualityText(std::uint32_t level)
     }
 }
 
+bool IsNoTimestamp(const HostTimestamp& timestamp)
+{
+    return timestamp.msOfDay == 0 && timestamp.day == 0 && timestamp.month == 0 && timestamp.year == 0;
+}
+
 std::wstring TimestampText(const HostTimestamp& timestamp)
 {
-    if (timestamp.msOfDay == 0 && timestamp.day == 0 && timestamp.month == 0 && timestamp.year == 0)
-        return L"-";
+    if (IsNoTimestamp(timestamp)) return L"-";
     std::uint32_t ms = timestamp.msOfDay;
     wchar_t text[40];
     std::swprintf(text, 40, L"%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", static_cast<unsigned>(timestamp.year),

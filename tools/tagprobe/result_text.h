@@ -13,6 +13,8 @@
 std::wstring StatusName(std::uint32_t status);
 // "750 good", "500 uncertain", "0 bad", or the bare number for a level the driver never gives.
 std::wstring QualityText(std::uint32_t level);
+// The all-zero timestamp of a channel that holds no server time.
+bool IsNoTimestamp(const HostTimestamp& timestamp);
 // ISO 8601 in UTC with milliseconds ("2024-05-17T13:44:59.123Z"); "-" for the all-zero timestamp of a
 // channel that holds no server time.
 std::wstring TimestampText(const HostTimestamp& timestamp);

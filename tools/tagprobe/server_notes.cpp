@@ -50,11 +50,12 @@ std::wstring SubscribeNote(const OpcDriver& drv, bool on)
 {
     if (!on) return L"false: every read batch is a call to the server";
     std::uint32_t keepAliveMs = drv.reconnectMs != 0 ? drv.reconnectMs : 10 * drv.updateRateMs;
-    return L"read batches are answered from the server's data changes (an active group at " +
-           Ms(drv.updateRateMs) + L", without update_rate 1000 ms), without a call to the server; after " +
-           Ms(keepAliveMs) +
-           L" without any call the driver asks the server for its status, so a server that "
-           L"dies silently is noticed";
+    return L"read batches are answered from the server's data changes, without a call to the server; the "
+           L"group is active at " +
+           Ms(drv.updateRateMs) + L" (" + Ms(kSubscribeUpdateRateMs) +
+           L" when the file sets no update_rate); after " + Ms(keepAliveMs) +
+           L" without any call the driver asks the server for its status, so a server that dies silently is "
+           L"noticed";
 }
 
 // Called only for a section the driver accepted: drv holds what it loaded. Keys are told apart by

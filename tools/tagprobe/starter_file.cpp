@@ -4,7 +4,6 @@
 
 #include "config/channel_table.h"
 #include "tools/tagprobe/result_text.h"
-#include "tools/tagprobe/text_convert.h"
 #include "tools/tagprobe/type_names.h"
 
 namespace {
@@ -48,7 +47,10 @@ std::wstring StarterFileText(const GUID& clsid, const std::wstring& host,
                         ClsidText(clsid) + L"\r\n";
     if (!host.empty()) text += L"host = " + host + L"\r\n";
     text += L"; After losing the server, try the whole connection again every 10 s (0 or no key: never).\r\n"
-            L"reconnect = 10\r\n";
+            L"reconnect = 10\r\n"
+            L"; Answer reads from the server's data changes instead of calling it (at 1 s unless "
+            L"update_rate is set).\r\n"
+            L"; subscribe = true\r\n";
     text += L"\r\n[channels]\r\n";
     std::uint32_t next = 1;
     for (std::size_t i = 0; i < itemIds.size() && i < items.size(); ++i) {
@@ -63,27 +65,4 @@ std::wstring StarterFileText(const GUID& clsid, const std::wstring& host,
         text += L"\r\n";
     }
     return text;
-}
-
-bool WriteNewTextFile(const std::wstring& path, const std::wstring& text, std::wstring& error)
-{
-    bool ascii = true;
-    for (wchar_t ch : text)
-        ascii = ascii && ch < 0x80;
-    std::string bytes = (ascii ? std::string() : std::string("\xEF\xBB\xBF")) + Utf8FromWide(text);
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD code = GetLastError();
-        error = code == ERROR_FILE_EXISTS
-                    ? path + L" exists already; tagprobe never overwrites a parameter file"
-                    : L"cannot create " + path + L" (Windows error " + std::to_wstring(code) + L")";
-        return false;
-    }
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    if (ok && written == bytes.size()) return true;
-    error = L"cannot write " + path;
-    return false;
 }

@@ -13,9 +13,6 @@
 // The file's text; items[i] describes itemIds[i] (an item the server refused gets a comment only).
 std::wstring StarterFileText(const GUID& clsid, const std::wstring& host,
                              const std::vector<std::wstring>& itemIds, const std::vector<ItemFacts>& items);
-// Writes text to a new file (never over an existing one): plain ASCII when it is, else UTF-8 with a
-// byte-order mark. False with the reason.
-bool WriteNewTextFile(const std::wstring& path, const std::wstring& text, std::wstring& error);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case, the form a parameter file requires.
 std::wstring ClsidText(const GUID& clsid);

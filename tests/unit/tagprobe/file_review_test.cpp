@@ -221,6 +221,12 @@ TEST(ReviewParameterFile, EachAcceptedKeysNoteSaysWhatTheDriverDoesWithIt)
          "synchronous "
          "reads go to the device (OPC_DS_DEVICE)"},
         {"reconnect = 0", async, "reconnect = 0: off: an instance that loses its server stays without it"},
+        {"subscribe = yes", async,
+         "subscribe = yes: read batches are answered from the server's data changes, without a call to the "
+         "server; the group is active at 1000 ms (1000 ms when the file sets no update_rate); after 10000 ms "
+         "without any call the driver asks the server for its status, so a server that dies silently is "
+         "noticed"},
+        {"subscribe = no", async, "subscribe = no: false: every read batch is a call to the server"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -232,6 +238,35 @@ TEST(ReviewParameterFile, EachAcceptedKeysNoteSaysWhatTheDriverDoesWithIt)
         EXPECT_EQ(found[2].line, 3u);
         EXPECT_EQ(found[2].level, FindingLevel::Note);
         EXPECT_EQ(found[2].text, c.note);
+    }
+}
+
+// The status query comes after reconnect's time without a call, else after ten times the update rate.
+TEST(ReviewParameterFile, TheSubscriptionNoteNamesTheGroupsRateAndTheSilenceBeforeAStatusQuery)
+{
+    struct Case {
+        const char* lines;
+        const char* rate;
+        const char* silence;
+    };
+    const Case cases[] = {
+        {"update_rate = 0.25\r\nsubscribe = 1\r\n", "the group is active at 250 ms (",
+         "after 2500 ms without"},
+        {"update_rate = 0.25\r\nreconnect = 5\r\nsubscribe = 1\r\n", "the group is active at 250 ms (",
+         "after 5000 ms without"},
+        {"update_rate = 86400\r\nsubscribe = 1\r\n", "the group is active at 1000 ms (",
+         "after 10000 ms without"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        FileReview review;
+        std::vector<Expected> found =
+            Review(std::string("[server]\r\n") + kClsidLine + c.lines + "[channels]\r\n1 = A\r\n", review);
+        ASSERT_FALSE(found.empty());
+        const std::string& note = found.back().text;
+        EXPECT_EQ(note.compare(0, 13, "subscribe = 1"), 0) << note;
+        EXPECT_NE(note.find(c.rate), std::string::npos) << note;
+        EXPECT_NE(note.find(c.silence), std::string::npos) << note;
     }
 }
 

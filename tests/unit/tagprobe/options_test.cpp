@@ -53,6 +53,16 @@ TEST(ParseOptions, WatchTakesIntervalAndCount)
     EXPECT_TRUE(o.trace);
 }
 
+TEST(ParseOptions, WatchSubscribeNeedsNoIntervalButKeepsAGivenOne)
+{
+    ProbeOptions o = Parsed({L"watch", L"a.par", L"--subscribe"});
+    EXPECT_TRUE(o.subscribe);
+    EXPECT_EQ(o.intervalMs, kSubscribedIntervalMs);
+    EXPECT_EQ(Parsed({L"watch", L"a.par", L"--interval", L"40", L"--subscribe"}).intervalMs, 40u);
+    EXPECT_EQ(Parsed({L"watch", L"a.par", L"--subscribe", L"--interval", L"2500"}).intervalMs, 2500u);
+    EXPECT_FALSE(Parsed({L"watch", L"a.par", L"--interval", L"40"}).subscribe);
+}
+
 TEST(ParseOptions, WriteKeepsAssignmentsAndReadback)
 {
     ProbeOptions o = Parsed({L"write", L"a.par", L"5=-1.5", L"6:text=a b", L"--readback"});
@@ -106,6 +116,9 @@ TEST(ParseOptions, RefusesWithTheReason)
         {{L"servers", L"--quiet"}, L"--quiet is not an option of servers"},
         {{L"read", L"a.par", L"--quiet"}, L"--quiet is not an option of read"},
         {{L"read", L"a.par", L"--interval", L"5"}, L"--interval is not an option of read"},
+        {{L"read", L"a.par", L"--subscribe"}, L"--subscribe is not an option of read"},
+        {{L"watch", L"a.par", L"--subscribe", L"--interval", L"0"},
+         L"--interval 0: expected a number from 1 to 2147483647"},
         {{L"check", L"a.par", L"--as", L"f64"}, L"--as is not an option of check"},
         {{L"check", L"a.par", L"--timeout", L"5"}, L"--timeout is not an option of check"},
         {{L"browse", L"{0}", L"--wide"}, L"--wide is not an option of browse"},

@@ -7,6 +7,7 @@
 #include "tests/support/temp_file.h"
 #include "tools/tagprobe/param_listing.h"
 #include "tools/tagprobe/starter_file.h"
+#include "tools/tagprobe/text_file.h"
 
 namespace {
 
@@ -38,6 +39,9 @@ TEST(StarterFileText, ScalarsCountUpArraysTakeRangesRefusedItemsAreComments)
                     L"; After losing the server, try the whole connection again every 10 s (0 or no key: "
                     L"never).\r\n"
                     L"reconnect = 10\r\n"
+                    L"; Answer reads from the server's data changes instead of calling it (at 1 s unless "
+                    L"update_rate is set).\r\n"
+                    L"; subscribe = true\r\n"
                     L"\r\n[channels]\r\n"
                     L"; R8, read/write\r\n1 = Plant.Level\r\n"
                     L"; R4[], read, 4 elements\r\n2-5 = Plant.Profile\r\n"
