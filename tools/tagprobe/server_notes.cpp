@@ -1,6 +1,7 @@
 #include "tools/tagprobe/server_notes.h"
 
 #include "config/server_keys.h"
+#include "connection/keep_alive.h"
 #include "driver/opc_driver.h"
 #include "hostrt/param_value.h"
 
@@ -49,11 +50,10 @@ std::wstring ReconnectNote(const OpcDriver& drv)
 std::wstring SubscribeNote(const OpcDriver& drv, bool on)
 {
     if (!on) return L"false: every read batch is a call to the server";
-    std::uint32_t keepAliveMs = drv.reconnectMs != 0 ? drv.reconnectMs : 10 * drv.updateRateMs;
     return L"read batches are answered from the server's data changes, without a call to the server; the "
            L"group is active at " +
            Ms(drv.updateRateMs) + L" (" + Ms(kSubscribeUpdateRateMs) +
-           L" when the file sets no update_rate); after " + Ms(keepAliveMs) +
+           L" when the file sets no update_rate); after " + Ms(KeepAliveIntervalMs(drv)) +
            L" without any call the driver asks the server for its status, so a server that dies silently is "
            L"noticed";
 }
