@@ -91,12 +91,6 @@ ChangeBlock* TakeChanges(OpcDriver& drv)
     return taken;
 }
 
-bool HasChanges(OpcDriver& drv)
-{
-    SupervisionLock held(drv);
-    return drv.changes.head != nullptr;
-}
-
 void FreeChanges(ChangeBlock*& block)
 {
     while (block != nullptr) {

@@ -44,7 +44,6 @@ void SetChange(ChangeBlock& block, std::uint32_t i, DWORD clientHandle, const VA
 bool QueueChanges(OpcDriver& drv, ChangeBlock*& block, bool (*accept)(const OpcDriver& drv));
 // Every block waiting, oldest first; the inbox is empty afterwards. The caller frees them.
 ChangeBlock* TakeChanges(OpcDriver& drv);
-bool HasChanges(OpcDriver& drv);
 // Clears the block's values and frees it, and every block after it; block becomes null.
 void FreeChanges(ChangeBlock*& block);
 // Frees whatever waits; safe to repeat.

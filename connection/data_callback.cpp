@@ -9,6 +9,7 @@
 
 #include "opcda.h"
 
+#include "connection/first_values.h"
 #include "connection/sink_unknown.h"
 #include "connection/worker_subscription.h"
 #include "driver/opc_driver.h"
@@ -36,8 +37,8 @@ namespace {
 
 // Used with subscribe only; the arrays belong to the stub. In the host's thread (asynchronous mode) the
 // channels take the change at once; the worker (synchronous mode) copies it for the host's thread.
-HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject* self, DWORD, OPCHANDLE, HRESULT,
-                                                    HRESULT masterError, DWORD count,
+HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject* self, DWORD transactionId, OPCHANDLE,
+                                                    HRESULT, HRESULT masterError, DWORD count,
                                                     OPCHANDLE* clientHandles, VARIANT* values,
                                                     WORD* qualities, FILETIME* timestamps, HRESULT* errors)
 {
@@ -47,6 +48,7 @@ HRESULT STDMETHODCALLTYPE DataCallback_OnDataChange(DataCallbackObject* self, DW
         QueueDataChange(*owner, masterError, count, clientHandles, values, qualities, timestamps, errors);
     } else {
         ApplyDataChange(*owner, masterError, count, clientHandles, values, qualities, timestamps, errors);
+        NoteFirstValues(*owner, transactionId);
     }
     return S_OK;
 }

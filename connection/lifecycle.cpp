@@ -58,13 +58,16 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
     // host code: what must wait for the calls' return waits.
     EnterServerCall(drv);
     ConnectOutcome outcome = HasFlag(drv, SyncIo) ? StartWorker(drv) : ConnectInHostThread(drv);
-    if (outcome == ConnectOutcome::Connected) RequestFirstValues(drv);
+    if (outcome == ConnectOutcome::Connected) RequestFirstValues(drv, true);
     if (!LeaveServerCall(drv)) return false;
     switch (outcome) {
     case ConnectOutcome::Connected:
         // Not after a Done that host code asked for meanwhile: the instance has been torn down.
         drv.ready = drv.window != nullptr;
         if (drv.ready) StartKeepAlive(drv);
+        // The worker read the first values before it reported ready: the host's first batch finds them.
+        if (drv.ready && HasFlag(drv, Subscribe) && HasFlag(drv, ThreadMode))
+            drv.supervision.exchange->applyQueuedChanges(drv);
         return drv.ready;
     case ConnectOutcome::TimedOut:
         return Refuse(errMax, err, kErrStartTimeout);

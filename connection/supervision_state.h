@@ -33,11 +33,13 @@ struct OpcDriver;
 constexpr int kWorkerSlots = 3;
 
 // The exchange's part of the machine's steps, given to the record by MakeDriverRecord so that
-// connection/ never includes exchange/: the batches of a lost server end, and after a recovery every
-// channel is as never exchanged.
+// connection/ never includes exchange/: the batches of a lost server end, after a recovery every
+// channel is as never exchanged, and with subscribe the data changes the worker queued are stored once
+// a connection is made (so that the host's first batch finds the first values).
 struct ExchangeSteps {
     void (*endBatchesOfLostServer)(OpcDriver& drv);
     void (*resetExchange)(OpcDriver& drv);
+    void (*applyQueuedChanges)(OpcDriver& drv);
 };
 
 struct Supervision {

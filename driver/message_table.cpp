@@ -87,4 +87,4 @@ static_assert(kRouteCount <= 32, "one bit per row in OpcDriver::deferredRoutes")
 } // namespace
 
 extern const MessageTable kMessageTable = {kRoutes, kRouteCount};
-extern const ExchangeSteps kExchangeSteps = {EndBatchesOfLostServer, ResetExchange};
+extern const ExchangeSteps kExchangeSteps = {EndBatchesOfLostServer, ResetExchange, ApplyQueuedChanges};

@@ -146,6 +146,8 @@ struct OpcDriver {
     // notices a server gone silent.
     ChangeInbox changes;
     KeepAlive keepAlive;
+    // Host's thread only: the refresh of Init has not been answered yet (connection/first_values.h).
+    bool firstValuesPending = false;
 };
 
 inline bool HasFlag(const OpcDriver& drv, std::uint32_t bit)

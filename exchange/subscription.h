@@ -20,6 +20,7 @@ void ApplyDataChange(OpcDriver& drv, HRESULT masterError, DWORD count, const DWO
 void AnswerFromChanges(OpcDriver& drv);
 
 // MsgDataChange (posted by the worker when its inbox was empty): the instance is connected with
-// subscribe. Changes that arrive while it is not wait for the recovery, which posts the message again.
+// subscribe. Changes that arrive while it is not wait for the recovery, which stores them; Init stores
+// the worker's first values itself.
 bool ChangesAwaited(const OpcDriver& drv);
 void ApplyQueuedChanges(OpcDriver& drv);
