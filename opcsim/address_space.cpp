@@ -60,26 +60,6 @@ HRESULT ConvertArray(const VARIANT& in, VARTYPE requested, LCID lcid, VARIANT& o
     return S_OK;
 }
 
-void ApplySignal(AddressSpace& space, ItemState& item)
-{
-    const SimItem& def = *item.def;
-    double x = SignalValue(def.signal, GetTickCount64() - space.startTick, space.randomState);
-    VARIANT real, converted;
-    VariantInit(&real);
-    VariantInit(&converted);
-    V_VT(&real) = VT_R8;
-    V_R8(&real) = x;
-    if (def.type.element == VT_BOOL) {
-        V_VT(&converted) = VT_BOOL;
-        V_BOOL(&converted) = x > (def.signal.low + def.signal.high) / 2 ? VARIANT_TRUE : VARIANT_FALSE;
-    } else if (FAILED(VariantChangeType(&converted, &real, 0, def.type.element))) {
-        return; // out of the type's range: keep the last value
-    }
-    VariantClear(&item.value);
-    item.value = converted;
-    if (!def.fixedTime) item.timestamp = FileTimeNow();
-}
-
 } // namespace
 
 void InitAddressSpace(AddressSpace& space, const Scenario& scenario)
@@ -114,12 +94,35 @@ int FindItem(const AddressSpace& space, const wchar_t* itemId)
     return found == space.byItemId.end() ? -1 : static_cast<int>(found->second);
 }
 
+void MoveSignal(AddressSpace& space, size_t index)
+{
+    ItemState& item = space.items[index];
+    const SimItem& def = *item.def;
+    if (def.signal.kind == SignalKind::None || (def.access & OPC_READABLE) == 0) return;
+    double x = SignalValue(def.signal, GetTickCount64() - space.startTick, space.randomState);
+    VARIANT real, converted;
+    VariantInit(&real);
+    VariantInit(&converted);
+    V_VT(&real) = VT_R8;
+    V_R8(&real) = x;
+    if (def.type.element == VT_BOOL) {
+        V_VT(&converted) = VT_BOOL;
+        V_BOOL(&converted) = x > (def.signal.low + def.signal.high) / 2 ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if (FAILED(VariantChangeType(&converted, &real, 0, def.type.element))) {
+        return; // out of the type's range: keep the last value
+    }
+    // A comparison that fails (a type VarCmp does not know) counts as a change: one update too many at worst.
+    if (VarCmp(&item.value, &converted, LOCALE_INVARIANT, 0) != VARCMP_EQ) ++item.version;
+    VariantClear(&item.value);
+    item.value = converted;
+    if (!def.fixedTime) item.timestamp = FileTimeNow();
+}
+
 HRESULT ReadItem(AddressSpace& space, size_t index, bool fromDevice, VARTYPE requested, LCID lcid,
                  VARIANT& value)
 {
-    ItemState& item = space.items[index];
-    if (fromDevice && item.def->signal.kind != SignalKind::None) ApplySignal(space, item);
-    return ConvertValue(item.value, requested, lcid, value);
+    if (fromDevice) MoveSignal(space, index);
+    return ConvertValue(space.items[index].value, requested, lcid, value);
 }
 
 HRESULT WriteItem(AddressSpace& space, size_t index, const VARIANT& value, LCID lcid)
@@ -133,6 +136,7 @@ HRESULT WriteItem(AddressSpace& space, size_t index, const VARIANT& value, LCID 
     if (FAILED(hr)) return hr;
     VariantClear(&item.value);
     item.value = converted;
+    ++item.version;
     if (!item.def->fixedTime) item.timestamp = FileTimeNow();
     return S_OK;
 }

@@ -17,10 +17,10 @@ DWORD WINAPI CallbackThreadMain(void* param)
     ThreadCall* work = static_cast<ThreadCall*>(param);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IUnknown* sink = nullptr;
-    if (SUCCEEDED(CoGetInterfaceAndReleaseStream(work->stream, work->iid, reinterpret_cast<void**>(&sink)))) {
-        work->call(sink);
-        ReleaseInterface(sink);
-    }
+    if (FAILED(CoGetInterfaceAndReleaseStream(work->stream, work->iid, reinterpret_cast<void**>(&sink))))
+        sink = nullptr;
+    work->call(sink);
+    ReleaseInterface(sink);
     CoUninitialize();
     delete work;
     return 0;

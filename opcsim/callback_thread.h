@@ -8,4 +8,6 @@
 #include <objbase.h>
 
 // Starts the call; the thread handle (close it), or null when the thread cannot start (nothing called).
+// Once started, `call` always runs in the thread: with the sink, or with null when the sink could not be
+// unmarshalled there (its client has gone), so that what the call hands back is never lost.
 HANDLE StartCallbackThread(IUnknown* sink, REFIID iid, std::function<void(IUnknown*)> call);

@@ -49,7 +49,7 @@ HRESULT Invoke(IOPCDataCallback* sink, Completion& c, bool empty, bool foreign)
     HRESULT noError = S_OK;
     OPCHANDLE* h = n == 0 ? &noHandle : foreign ? foreignClients.data() : c.clients.data();
     HRESULT* e = n ? c.errors.data() : &noError;
-    OPCHANDLE hGroup = c.group->hClientGroup;
+    OPCHANDLE hGroup = c.hClientGroup;
     switch (c.callback) {
     case SimMethod::OnWriteComplete:
         return sink->lpVtbl->OnWriteComplete(sink, c.transId, hGroup, MasterError(c, n), n, h, e);
@@ -66,12 +66,13 @@ HRESULT Invoke(IOPCDataCallback* sink, Completion& c, bool empty, bool foreign)
     }
 }
 
-void InvokeAndLog(SimProcess& sim, IOPCDataCallback* sink, Completion& c, bool empty)
+HRESULT InvokeAndLog(SimProcess& sim, IOPCDataCallback* sink, Completion& c, bool empty)
 {
     HRESULT hr = Invoke(sink, c, empty, Foreign(sim, c.callback));
-    WriteSimLog(sim.log, std::string("callback ") + SimMethodName(c.callback) + " " + GroupText(*c.group) +
+    WriteSimLog(sim.log, std::string("callback ") + SimMethodName(c.callback) + " " + c.groupText +
                              " transid=" + std::to_string(c.transId) + " count=" +
                              std::to_string(empty ? 0 : c.clients.size()) + " hr=" + HexHResult(hr));
+    return hr;
 }
 
 EmptyCompletion EmptyMode(const SimProcess& sim, SimMethod callback)
@@ -80,26 +81,19 @@ EmptyCompletion EmptyMode(const SimProcess& sim, SimMethod callback)
     return callback == SimMethod::OnWriteComplete ? sim.scenario.emptyWrite : EmptyCompletion::None;
 }
 
-void InvokeAll(SimProcess& sim, IOPCDataCallback* sink, Completion& c)
-{
-    EmptyCompletion mode = EmptyMode(sim, c.callback);
-    if (mode != EmptyCompletion::None) InvokeAndLog(sim, sink, c, true);
-    if (mode != EmptyCompletion::Instead) InvokeAndLog(sim, sink, c, false);
-}
-
 // Delivers at once in this thread or, in the thread mode, from a server thread while this one waits.
 void DeliverNow(SimProcess& sim, Completion* c)
 {
     IOPCDataCallback* sink = reinterpret_cast<IOPCDataCallback*>(ConnectedSink(c->group->dataPoint));
     if (sink == nullptr) {
-        WriteSimLog(sim.log, std::string("drop ") + SimMethodName(c->callback) + " " + GroupText(*c->group) +
-                                 " transid=" + std::to_string(c->transId));
+        LogDroppedCompletion(sim, *c);
     } else if (sim.scenario.delivery != Delivery::Thread) {
-        InvokeAll(sim, sink, *c);
+        InvokeCompletion(sim, sink, *c);
     } else {
         HANDLE thread = StartCallbackThread(
-            reinterpret_cast<IUnknown*>(sink), IID_IOPCDataCallback,
-            [&sim, c](IUnknown* s) { InvokeAll(sim, reinterpret_cast<IOPCDataCallback*>(s), *c); });
+            reinterpret_cast<IUnknown*>(sink), IID_IOPCDataCallback, [&sim, c](IUnknown* s) {
+                if (s != nullptr) InvokeCompletion(sim, reinterpret_cast<IOPCDataCallback*>(s), *c);
+            });
         DWORD index = 0;
         if (thread != nullptr) CoWaitForMultipleHandles(0, INFINITE, 1, &thread, &index);
         if (thread != nullptr) CloseHandle(thread);
@@ -126,6 +120,8 @@ Completion* NewCompletion(Group& group, SimMethod callback, DWORD transId)
     if (c == nullptr) return nullptr;
     c->group = &group;
     AddRefOwner(&group);
+    c->hClientGroup = group.hClientGroup;
+    c->groupText = GroupText(group);
     c->callback = callback;
     c->transId = transId;
     c->cancelId = group.sim->nextCancelId++;
@@ -140,6 +136,31 @@ void FreeCompletion(Completion*& completion)
     if (completion->group != nullptr) ReleaseOwner(completion->group);
     delete completion;
     completion = nullptr;
+}
+
+void AddReadResult(Completion& completion, OPCHANDLE client, const VARIANT& value, WORD quality,
+                   const FILETIME& time, HRESULT error)
+{
+    completion.clients.push_back(client);
+    completion.values.push_back(value);
+    completion.qualities.push_back(quality);
+    completion.times.push_back(time);
+    completion.errors.push_back(error);
+}
+
+HRESULT InvokeCompletion(SimProcess& sim, IOPCDataCallback* sink, Completion& completion)
+{
+    EmptyCompletion mode = EmptyMode(sim, completion.callback);
+    HRESULT hr = S_OK;
+    if (mode != EmptyCompletion::None) hr = InvokeAndLog(sim, sink, completion, true);
+    if (mode != EmptyCompletion::Instead) hr = InvokeAndLog(sim, sink, completion, false);
+    return hr;
+}
+
+void LogDroppedCompletion(SimProcess& sim, const Completion& completion)
+{
+    WriteSimLog(sim.log, std::string("drop ") + SimMethodName(completion.callback) + " " +
+                             completion.groupText + " transid=" + std::to_string(completion.transId));
 }
 
 void DeliverCompletion(SimProcess& sim, Completion* completion)

@@ -6,8 +6,9 @@
 #include "idl/opc_constants.h"
 #include "opcsim/connection_point.h"
 #include "opcsim/server_object.h"
-#include "opcsim/text_util.h"
 #include "opcsim/sim_window.h"
+#include "opcsim/subscription.h"
+#include "opcsim/text_util.h"
 
 HRESULT QueryOwner(Group* self, REFIID iid, void** out)
 {
@@ -41,6 +42,7 @@ ULONG ReleaseOwner(Group* self)
     if (refs == 0) {
         SimProcess& sim = *self->sim;
         ServerObject* server = self->server;
+        StopUpdates(*self);
         DetachConnectionPoint(self->dataPoint); // releases the client's sink
         server->groups.erase(std::remove(server->groups.begin(), server->groups.end(), self),
                              server->groups.end());
@@ -82,7 +84,9 @@ Group* CreateGroup(ServerObject& server, const GroupSettings& settings)
     g->timeBias = settings.timeBias;
     g->deadband = settings.deadband;
     g->lcid = settings.lcid;
+    g->updateTimer = g->sim->nextUpdateTimer++;
     server.groups.push_back(g);
+    ScheduleUpdates(*g);
     return g;
 }
 

@@ -21,6 +21,7 @@ struct GroupItem {
     size_t index = 0; // into the address space
     bool active = true;
     VARTYPE requested = VT_EMPTY;
+    ULONGLONG sentVersion = 0; // the item's version the group's last periodic update sent; 0: none yet
 };
 
 struct Group {
@@ -44,6 +45,13 @@ struct Group {
     LCID lcid = 0;
     std::vector<GroupItem> items{};
     OPCHANDLE nextItemHandle = 1;
+    // Periodic updates (subscription.h): the timer runs at updateRate while the group is active and enabled.
+    UINT_PTR updateTimer = 0; // unique in the process
+    bool updateTimerArmed = false;
+    DWORD updateTimerRate = 0;
+    bool updateInFlight = false; // an update is with its callback thread: the group's ticks pass meanwhile
+    DWORD updateCookie = 0;      // the advise the updates went to; a new one has seen nothing
+    DWORD goneCookie = 0;        // an advise whose client could not be reached: no more updates go to it
 };
 
 struct GroupSettings {

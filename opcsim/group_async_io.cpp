@@ -6,6 +6,7 @@
 #include "opcsim/behaviour.h"
 #include "opcsim/completions.h"
 #include "opcsim/group_io.h"
+#include "opcsim/subscription.h"
 
 namespace {
 
@@ -90,11 +91,7 @@ HRESULT STDMETHODCALLTYPE Async_Read(IOPCAsyncIO2* iface, DWORD dwCount, OPCHAND
             OPCHANDLE client = 0;
             HRESULT error = ReadGroupItem(*call.g, SimMethod::OnReadComplete, phServer[i], true, value,
                                           quality, time, client);
-            c.clients.push_back(client);
-            c.values.push_back(value);
-            c.qualities.push_back(quality);
-            c.times.push_back(time);
-            c.errors.push_back(error);
+            AddReadResult(c, client, value, quality, time, error);
         }
     }
     return EndAsync(call, dwCount, dwTransactionID, pdwCancelID, ppErrors);
@@ -141,11 +138,7 @@ HRESULT STDMETHODCALLTYPE Async_Refresh2(IOPCAsyncIO2* iface, OPCDATASOURCE dwSo
         OPCHANDLE client = 0;
         HRESULT error = ReadGroupItem(*g, SimMethod::Refresh2, g->items[i].hServer, dwSource == OPC_DS_DEVICE,
                                       value, quality, time, client);
-        c->clients.push_back(client);
-        c->values.push_back(value);
-        c->qualities.push_back(quality);
-        c->times.push_back(time);
-        c->errors.push_back(error);
+        AddReadResult(*c, client, value, quality, time, error);
     }
     if (SUCCEEDED(hr) && c->clients.empty()) hr = E_FAIL; // an inactive group, or no active item
     if (SUCCEEDED(hr)) {
@@ -190,6 +183,7 @@ HRESULT STDMETHODCALLTYPE Async_SetEnable(IOPCAsyncIO2* iface, BOOL bEnable)
         Self(iface), SimMethod::SetEnable,
         [](Group& g, void* arg) {
             g.enabled = *static_cast<BOOL*>(arg) != FALSE;
+            ScheduleUpdates(g);
             return S_OK;
         },
         &bEnable);

@@ -19,6 +19,25 @@ std::string ItemText(Group& group, OPCHANDLE hServer)
 
 } // namespace
 
+HRESULT GroupItemValue(Group& group, SimMethod method, const GroupItem& item, bool moveSignal, VARIANT& value,
+                       WORD& quality, FILETIME& time)
+{
+    VariantInit(&value);
+    quality = OPC_QUALITY_BAD;
+    time = FILETIME{};
+    const ItemState& state = group.sim->space.items[item.index];
+    HRESULT forced = ItemError(*group.sim, method, state.def->itemId);
+    HRESULT hr = forced;
+    if ((state.def->access & OPC_READABLE) == 0)
+        hr = OPC_E_BADRIGHTS;
+    else if (SUCCEEDED(forced))
+        hr = ReadItem(group.sim->space, item.index, moveSignal, item.requested, group.lcid, value);
+    if (FAILED(hr)) return hr;
+    quality = state.quality;
+    time = state.timestamp;
+    return forced;
+}
+
 HRESULT ReadGroupItem(Group& group, SimMethod method, OPCHANDLE hServer, bool fromDevice, VARIANT& value,
                       WORD& quality, FILETIME& time, OPCHANDLE& hClient)
 {
@@ -29,21 +48,10 @@ HRESULT ReadGroupItem(Group& group, SimMethod method, OPCHANDLE hServer, bool fr
     GroupItem* item = FindGroupItem(group, hServer);
     HRESULT hr = OPC_E_INVALIDHANDLE;
     if (item != nullptr) {
-        const ItemState& state = group.sim->space.items[item->index];
         hClient = item->hClient;
-        HRESULT forced = ItemError(*group.sim, method, state.def->itemId);
         bool outOfService = !fromDevice && !(group.active && item->active);
-        if ((state.def->access & OPC_READABLE) == 0)
-            hr = OPC_E_BADRIGHTS;
-        else if (FAILED(forced))
-            hr = forced;
-        else
-            hr = ReadItem(group.sim->space, item->index, !outOfService, item->requested, group.lcid, value);
-        if (SUCCEEDED(hr)) {
-            quality = outOfService ? OPC_QUALITY_OUT_OF_SERVICE : state.quality;
-            time = state.timestamp;
-            hr = forced;
-        }
+        hr = GroupItemValue(group, method, *item, !outOfService, value, quality, time);
+        if (SUCCEEDED(hr) && outOfService) quality = OPC_QUALITY_OUT_OF_SERVICE;
     }
     char q[8];
     std::snprintf(q, sizeof q, "0x%02X", quality);

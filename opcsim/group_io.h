@@ -8,6 +8,12 @@
 
 #include "opcsim/group.h"
 
+// What a read of the group's item gives, without a log line: the result is the item's error; when the
+// item can be read, its value converted to the requested type, its quality and timestamp (else an empty
+// value, bad quality, no time). `moveSignal`: the item's signal moves on first.
+HRESULT GroupItemValue(Group& group, SimMethod method, const GroupItem& item, bool moveSignal, VARIANT& value,
+                       WORD& quality, FILETIME& time);
+
 // The value (into an empty VARIANT), quality, timestamp and client handle of the item; the result is
 // the item's error. Cache reads of an inactive item or group give OPC_QUALITY_OUT_OF_SERVICE.
 HRESULT ReadGroupItem(Group& group, SimMethod method, OPCHANDLE hServer, bool fromDevice, VARIANT& value,

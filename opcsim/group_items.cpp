@@ -147,6 +147,7 @@ HRESULT STDMETHODCALLTYPE Items_SetActiveState(IOPCItemMgt* iface, DWORD dwCount
 {
     return HandleCall(Self(iface), SimMethod::SetActiveState, dwCount, phServer, ppErrors,
                       [bActive](GroupItem& item, DWORD) {
+                          if (bActive != FALSE && !item.active) item.sentVersion = 0; // seen nothing since
                           item.active = bActive != FALSE;
                           return S_OK;
                       });

@@ -4,6 +4,7 @@
 #include "idl/opc_constants.h"
 #include "opcsim/behaviour.h"
 #include "opcsim/server_object.h"
+#include "opcsim/subscription.h"
 #include "opcsim/text_util.h"
 
 namespace {
@@ -54,12 +55,14 @@ HRESULT STDMETHODCALLTYPE State_SetState(IOPCGroupStateMgt* iface, DWORD* pReque
     if (SUCCEEDED(hr)) {
         hr = pRequestedUpdateRate != nullptr ? ReviseRate(*g->sim, *pRequestedUpdateRate, g->updateRate)
                                              : S_OK;
+        if (pActive != nullptr && *pActive != FALSE && !g->active) ForgetSentValues(*g); // seen nothing since
         if (pActive != nullptr) g->active = *pActive != FALSE;
         if (pTimeBias != nullptr) g->timeBias = *pTimeBias;
         if (pPercentDeadband != nullptr) g->deadband = *pPercentDeadband;
         if (pLCID != nullptr) g->lcid = *pLCID;
         if (phClientGroup != nullptr) g->hClientGroup = *phClientGroup;
         *pRevisedUpdateRate = g->updateRate;
+        ScheduleUpdates(*g);
         hr = LeaveCall(*g->sim, SimMethod::SetState, gate, hr);
     }
     LogCall(*g->sim, SimMethod::SetState,

@@ -137,6 +137,13 @@ bool ParseCount(const std::string& text, DWORD& out)
     return true;
 }
 
+// "<n>ms"
+bool ParseMs(const std::string& text, DWORD& out)
+{
+    return text.size() > 2 && text.compare(text.size() - 2, 2, "ms") == 0 &&
+           ParseCount(text.substr(0, text.size() - 2), out);
+}
+
 // NOCONFIG:3000ms, TEST:2calls, RUNNING, 77
 bool ParseStatus(const Tokens& t, Scenario& s, std::string& error)
 {
@@ -211,8 +218,8 @@ bool ParseShutdown(const Tokens& t, Scenario& s, std::string& error)
             if (colon != std::string::npos) {
                 ok = ParseCount(when.substr(0, colon), s.shutdown.afterCount) && s.shutdown.afterCount > 0 &&
                      SimMethodFromName(when.substr(colon + 1).c_str(), s.shutdown.afterMethod);
-            } else if (when.size() > 2 && when.compare(when.size() - 2, 2, "ms") == 0) {
-                ok = ParseCount(when.substr(0, when.size() - 2), s.shutdown.afterMs);
+            } else {
+                ok = ParseMs(when, s.shutdown.afterMs);
             }
         }
         if (!ok) {
@@ -221,6 +228,25 @@ bool ParseShutdown(const Tokens& t, Scenario& s, std::string& error)
         }
     }
     return true;
+}
+
+// changes stop [after=<n>ms] | changes quality=<n>
+bool ParseChanges(const Tokens& t, Scenario& s, std::string& error)
+{
+    const std::string& what = t.size() > 2 ? t[2] : std::string();
+    bool ok = false;
+    if (what == "stop") {
+        s.changes.stop = true;
+        ok = t.size() == 3 || (t.size() == 4 && t[3].compare(0, 6, "after=") == 0 &&
+                               ParseMs(t[3].substr(6), s.changes.stopAfterMs));
+    } else if (t.size() == 3 && what.compare(0, 8, "quality=") == 0) {
+        unsigned long long quality = 0;
+        ok = ParseUnsigned(what.substr(8), 0xFFFF, quality);
+        s.changes.forceQuality = true;
+        s.changes.quality = static_cast<WORD>(quality);
+    }
+    if (!ok) error = "changes takes stop [after=<n>ms] or quality=<n>";
+    return ok;
 }
 
 bool ParseEmpty(const Tokens& t, Scenario& s, std::string& error)
@@ -251,6 +277,7 @@ bool ParseBehaviour(const Tokens& t, Scenario& s, std::string& error)
     if (name == "status" && t.size() > 2) return ParseStatus(t, s, error);
     if (name == "lacks") return ParseLacks(t, s, error);
     if (name == "shutdown") return ParseShutdown(t, s, error);
+    if (name == "changes") return ParseChanges(t, s, error);
     if (name == "empty-completion") return ParseEmpty(t, s, error);
     if (name == "foreign-handles") return ParseForeign(t, s, error);
     if (name == "completions" && t.size() == 3 &&

@@ -71,6 +71,13 @@ struct ShutdownRule {
     DWORD afterCount = 0;
 };
 
+struct ChangesRule {   // the periodic OnDataChange of active groups
+    bool stop = false; // from stopAfterMs after the process's first server object on, none is sent
+    DWORD stopAfterMs = 0;
+    bool forceQuality = false; // every item of a periodic update reports `quality` (reads do not)
+    WORD quality = 0;
+};
+
 struct Lacks { // interfaces and connection points the scenario takes away
     bool serverPoints = false;
     bool shutdownPoint = false;
@@ -106,6 +113,7 @@ struct Scenario {
     bool foreignWrite = false;
     Delivery delivery = Delivery::Posted;
     ShutdownRule shutdown{};
+    ChangesRule changes{};
     Lacks lacks{};
     DWORD lingerMs = 5000;    // the process stays this long after its last object, for the next client
     DWORD minUpdateRate = 10; // faster requests are revised to it with OPC_S_UNSUPPORTEDRATE

@@ -6,6 +6,7 @@
 #include "opcsim/connection_point.h"
 #include "opcsim/date_text.h"
 #include "opcsim/sim_window.h"
+#include "opcsim/subscription.h"
 
 HRESULT QueryOwner(ServerObject* self, REFIID iid, void** out)
 {
@@ -49,6 +50,7 @@ HRESULT CreateServerObject(SimProcess& sim, REFIID iid, void** out)
                                                     SimMethod::ShutdownAdvise, SimMethod::ShutdownUnadvise);
     }
     sim.servers.push_back(self);
+    ArmChangesStop(sim);
     if (sim.scenario.shutdown.enabled && sim.scenario.shutdown.afterCount == 0 && sim.servers.size() == 1)
         SetTimer(sim.window, kTimerShutdown, sim.scenario.shutdown.afterMs, nullptr);
     self->refs = 1;

@@ -18,6 +18,7 @@ void SendShutdownNotices(SimProcess& sim)
         if (sink == nullptr) continue;
         SimLog* log = &sim.log;
         HANDLE thread = StartCallbackThread(sink, IID_IOPCShutdown, [log, reason](IUnknown* s) {
+            if (s == nullptr) return;
             IOPCShutdown* shutdown = reinterpret_cast<IOPCShutdown*>(s);
             HRESULT hr = shutdown->lpVtbl->ShutdownRequest(shutdown, reason.c_str());
             WriteSimLog(*log, "shutdown reason=" + Quote(Utf8FromWide(reason)) + " hr=" + HexHResult(hr));

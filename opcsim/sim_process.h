@@ -14,6 +14,17 @@
 struct Completion;
 struct ServerObject;
 
+// Window messages and timers of the process window.
+constexpr UINT kMsgDeliver = WM_APP + 1;
+constexpr UINT kMsgShutdown = WM_APP + 2;
+constexpr UINT kMsgUpdateSent = WM_APP + 3; // lParam: the Completion a callback thread hands back
+constexpr UINT_PTR kTimerLinger = 1;
+constexpr UINT_PTR kTimerDeliver = 2;
+constexpr UINT_PTR kTimerShutdown = 3;
+constexpr UINT_PTR kTimerExit = 4;
+constexpr UINT_PTR kTimerChangesStop = 5;
+constexpr UINT_PTR kTimerUpdateFirst = 0x100; // and above: one update timer per group
+
 struct SimProcess {
     Scenario scenario{};
     SimLog log{};
@@ -26,13 +37,8 @@ struct SimProcess {
     DWORD nextCancelId = 1;
     std::vector<ServerObject*> servers{}; // not counted: each removes itself when it ends
     bool shutdownSent = false;
+    bool changesStopArmed = false; // the scenario's "changes stop": armed once, with the first server object
+    bool changesStopped = false;   // no periodic update is sent any more
+    UINT_PTR nextUpdateTimer = kTimerUpdateFirst; // the next group's update timer id
     DWORD classCookie = 0; // of CoRegisterClassObject, revoked before an exit the scenario asks for
 };
-
-// Window messages and timers of the process window.
-constexpr UINT kMsgDeliver = WM_APP + 1;
-constexpr UINT kMsgShutdown = WM_APP + 2;
-constexpr UINT_PTR kTimerLinger = 1;
-constexpr UINT_PTR kTimerDeliver = 2;
-constexpr UINT_PTR kTimerShutdown = 3;
-constexpr UINT_PTR kTimerExit = 4;

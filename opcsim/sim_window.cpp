@@ -1,9 +1,10 @@
-// The process window (message-only) and the object count: posted completions, the shutdown notice,
-// and the end of the process once it has been idle for the scenario's linger time.
+// The process window (message-only) and the object count: posted completions, periodic updates, the
+// shutdown notice, and the end of the process once it has been idle for the scenario's linger time.
 #include "opcsim/sim_window.h"
 
 #include "opcsim/completions.h"
 #include "opcsim/server_object.h"
+#include "opcsim/subscription.h"
 
 namespace {
 
@@ -20,6 +21,15 @@ LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         SendShutdownNotices(*sim);
         return 0;
     }
+    if (message == kMsgUpdateSent) {
+        UpdateSent(reinterpret_cast<Completion*>(lParam));
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kTimerChangesStop) {
+        StopChanges(*sim);
+        return 0;
+    }
+    if (message == WM_TIMER && RunUpdateTimer(*sim, wParam)) return 0;
     if (message == WM_TIMER && wParam == kTimerExit) {
         // The scenario's end after its shutdown notice: the main loop revokes the class and exits.
         KillTimer(window, kTimerExit);

@@ -46,9 +46,10 @@ TEST_F(ServerObjectTest, AddGroupRevisesTooFastRatesAndRefusesDuplicateNames)
     EXPECT_NE(handle, groupHandle);
     std::vector<std::string> lines = SimLogLines(StandardSim(), "call AddGroup name=Plant ");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0],
-              "call AddGroup name=Plant active=0 rate=1000 revised=1000 client=7 bias=0 deadband=none "
-              "lcid=0x0800 hr=0x00000000");
+    EXPECT_EQ(
+        lines[0],
+        "call AddGroup name=Plant active=0 rate=86400000 revised=86400000 client=7 bias=0 deadband=none "
+        "lcid=0x0800 hr=0x00000000");
 }
 
 TEST_F(ServerObjectTest, RemoveGroupStillHeldByTheClientIsInUse)

@@ -77,12 +77,18 @@ void SimSession::TearDown()
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult SimSession::CreateGroup(const wchar_t* name, bool active)
+HRESULT AddTestGroup(IOPCServer* server, const wchar_t* name, bool active, DWORD rateMs, IOPCItemMgt** group,
+                     OPCHANDLE* handle)
 {
     LONG bias = 0;
     DWORD revised = 0;
-    HRESULT hr = server->AddGroup(name, active ? TRUE : FALSE, 1000, 7, &bias, nullptr, 0x800, &groupHandle,
-                                  &revised, IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(&itemMgt));
+    return server->AddGroup(name, active ? TRUE : FALSE, rateMs, 7, &bias, nullptr, 0x800, handle, &revised,
+                            IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(group));
+}
+
+::testing::AssertionResult SimSession::CreateGroup(const wchar_t* name, bool active)
+{
+    HRESULT hr = AddTestGroup(server, name, active, kQuietRateMs, &itemMgt, &groupHandle);
     if (hr != S_OK) return ::testing::AssertionFailure() << "AddGroup: 0x" << std::hex << hr;
     return ::testing::AssertionSuccess();
 }

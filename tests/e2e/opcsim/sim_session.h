@@ -27,6 +27,13 @@ struct AddedItems {
 // Client handles are 100 + the item's index in the call.
 AddedItems AddItems(IOPCItemMgt* items, const std::vector<std::string>& itemIds, bool active);
 
+// A rate at which no periodic OnDataChange comes during a test: a day.
+constexpr DWORD kQuietRateMs = 86400000;
+
+// AddGroup with client handle 7 and locale 0x800; the group's IOPCItemMgt in *group.
+HRESULT AddTestGroup(IOPCServer* server, const wchar_t* name, bool active, DWORD rateMs, IOPCItemMgt** group,
+                     OPCHANDLE* handle);
+
 class SimSession : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -34,7 +41,7 @@ protected:
 
     // Creates the server object of `sim` (launching the server if needed).
     ::testing::AssertionResult Connect(const SimServer& sim);
-    // AddGroup with the given activity and rate 1000 ms, client handle 7; the group's IOPCItemMgt.
+    // AddTestGroup with the given activity at kQuietRateMs, into itemMgt and groupHandle.
     ::testing::AssertionResult CreateGroup(const wchar_t* name, bool active);
     template <class I> I* GroupAs(REFIID iid)
     {

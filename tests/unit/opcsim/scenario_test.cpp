@@ -52,7 +52,8 @@ TEST_F(ScenarioParse, BehavioursAreRead)
                               "behaviour crash any 5\nbehaviour hang AsyncWrite\n"
                               "behaviour shutdown after=2:SyncRead reason=\"Plant stop\"\n"
                               "behaviour lacks group IOPCAsyncIO2\nbehaviour completions thread\n"
-                              "behaviour foreign-handles OnWriteComplete\n",
+                              "behaviour foreign-handles OnWriteComplete\n"
+                              "behaviour changes stop after=1500ms\nbehaviour changes quality=0x40\n",
                               scenario, error))
         << error;
     ASSERT_EQ(scenario.status.size(), 3u);
@@ -73,6 +74,10 @@ TEST_F(ScenarioParse, BehavioursAreRead)
     EXPECT_EQ(scenario.delivery, Delivery::Thread);
     EXPECT_FALSE(scenario.foreignRead);
     EXPECT_TRUE(scenario.foreignWrite);
+    EXPECT_TRUE(scenario.changes.stop);
+    EXPECT_EQ(scenario.changes.stopAfterMs, 1500u);
+    EXPECT_TRUE(scenario.changes.forceQuality);
+    EXPECT_EQ(scenario.changes.quality, 0x40);
 }
 
 struct BadLine {
@@ -97,6 +102,10 @@ TEST_F(ScenarioParse, MalformedLinesAreRefusedWithTheirLineNumber)
         {"behaviour lacks group IOPCServer", "line 1: lacks needs server|group and an interface it can lack"},
         {"item A I4 r 1\nitem A I4 r 2", "duplicate item A"},
         {"frobnicate", "line 1: unknown line frobnicate"},
+        {"behaviour changes stop after=5", "line 1: changes takes stop [after=<n>ms] or quality=<n>"},
+        {"behaviour changes stop 5ms", "line 1: changes takes stop [after=<n>ms] or quality=<n>"},
+        {"behaviour changes quality=0x10000", "line 1: changes takes stop [after=<n>ms] or quality=<n>"},
+        {"behaviour changes", "line 1: changes takes stop [after=<n>ms] or quality=<n>"},
     };
     for (const BadLine& c : cases) {
         SCOPED_TRACE(c.text);
