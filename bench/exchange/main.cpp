@@ -1,8 +1,10 @@
 // Read and write batches of tagport.dll against the simulation server, beside a bare OPC client making
 // the same calls on the same items; the driver's own part of a batch, from its trace; and the host-side
-// cost of the exports against the table size. Given a baseline DLL (an earlier commit's build), every
+// cost of the exports against the table size; and read batches answered from data changes (subscribe)
+// against read batches that call the server. Given a baseline DLL (an earlier commit's build), every
 // table also compares this build with it, both driven by the same rounds.
-// Usage: bench_exchange <folder with the parameter files of scripts/bench> [all|batches|host] [baseline dll]
+// Usage: bench_exchange <folder with the parameter files of scripts/bench> [all|batches|host|subscribe]
+// [baseline dll]
 // Prints markdown tables on stdout, progress on stderr; exits non-zero when anything failed.
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "bench/exchange/builds.h"
 #include "bench/exchange/host_cost_table.h"
 #include "bench/exchange/own_time_table.h"
+#include "bench/exchange/subscription_table.h"
 #include "tests/support/driver_api.h"
 
 namespace {
@@ -41,9 +44,10 @@ int main(int argc, char** argv)
     bool all = std::strcmp(part, "all") == 0;
     bool batches = all || std::strcmp(part, "batches") == 0;
     bool host = all || std::strcmp(part, "host") == 0;
-    if (argc < 2 || argc > 4 || (!batches && !host)) {
-        std::fprintf(stderr,
-                     "usage: bench_exchange <parameter file folder> [all|batches|host] [baseline dll]\n");
+    bool subscribe = all || std::strcmp(part, "subscribe") == 0;
+    if (argc < 2 || argc > 4 || (!batches && !host && !subscribe)) {
+        std::fprintf(stderr, "usage: bench_exchange <parameter file folder> [all|batches|host|subscribe] "
+                             "[baseline dll]\n");
         return 2;
     }
     std::string folder = argv[1];
@@ -60,6 +64,7 @@ int main(int argc, char** argv)
     }
     if (ok && batches) ok = RunBatchTable(builds, folder) && RunOwnTimeTable(builds, folder);
     if (ok && host) ok = RunHostCostTable(builds, folder);
+    if (ok && subscribe) ok = RunSubscriptionTable(builds, folder);
     UnloadDriverApi(baselineApi);
     UnloadDriverApi(api);
     CoUninitialize();
