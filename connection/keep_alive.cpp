@@ -124,6 +124,11 @@ void OnKeepAliveTimer(OpcDriver& drv)
     std::uint64_t now = Ticks64();
     if (k.checking) {
         if (now < k.deadline) return;
+        // A worker that has answered meanwhile is judged by its answer, whose message is on its way.
+        if (HasFlag(drv, ThreadMode) && k.answered.load(std::memory_order_acquire) == k.number) {
+            OnKeepAliveAnswer(drv);
+            return;
+        }
         k.checking = false;
         EmitTraceLine(drv, kTraceNoAnswer);
         // A worker held in the call is given up, as for a batch; the host's thread was never held.
