@@ -65,7 +65,8 @@ bool Init(OpcDriver& drv, std::uint32_t nameMax, const wchar_t* name, std::uint3
         // Not after a Done that host code asked for meanwhile: the instance has been torn down.
         drv.ready = drv.window != nullptr;
         if (drv.ready) StartKeepAlive(drv);
-        // The worker read the first values before it reported ready: the host's first batch finds them.
+        // The worker's first values, when they came within the batch limit: the host's first batch finds
+        // them.
         if (drv.ready && HasFlag(drv, Subscribe) && HasFlag(drv, ThreadMode))
             drv.supervision.exchange->applyQueuedChanges(drv);
         return drv.ready;

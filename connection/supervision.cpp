@@ -175,8 +175,8 @@ void ConnectAfterProbe(OpcDriver& drv)
 // The instance is back: no channel keeps anything from before the loss, ServerDown is cleared and the
 // recovery traced. A notice that the new server sent while the attempt connected to it is honoured
 // now, as if it came at this moment (unless a newer one has posted itself meanwhile). With subscribe the
-// new connection's changes are stored from now on, beginning with its first values (already queued by
-// the worker, or asked for with a refresh). False when the record was freed inside the refresh's call.
+// new connection's changes are stored from now on, beginning with its first values (read by the worker,
+// or asked for with a refresh). False when the record was freed inside the refresh's call.
 bool FinishRecovery(OpcDriver& drv)
 {
     drv.supervision.exchange->resetExchange(drv);
@@ -186,7 +186,7 @@ bool FinishRecovery(OpcDriver& drv)
         (drv.flags.fetch_or(ServerDown) & ServerDown) == 0)
         PostToWindow(drv, MsgServerShutdown, 0);
     StartKeepAlive(drv);
-    // The worker queued the new connection's first values before it answered the attempt.
+    // What the worker queued meanwhile (its first values follow through the window when they come).
     drv.supervision.exchange->applyQueuedChanges(drv);
     return RequestFirstValues(drv, false);
 }

@@ -29,8 +29,9 @@ enum class SupervisionEvent : std::uint32_t {
 
 struct OpcDriver;
 
-// What the worker is handed: a read batch, a write batch, a status query.
-constexpr int kWorkerSlots = 3;
+// What the worker is handed: a read batch, a write batch, a status query; and the first values it reads
+// of its own accord after each connection (subscribe).
+constexpr int kWorkerSlots = 4;
 
 // The exchange's part of the machine's steps, given to the record by MakeDriverRecord so that
 // connection/ never includes exchange/: the batches of a lost server end, after a recovery every
@@ -60,9 +61,9 @@ struct Supervision {
     std::atomic<std::uint32_t> workerEpoch{0};
     // Workers the host gave up on that have not ended yet (each is held in a call to the server).
     std::atomic<std::uint32_t> stuckWorkers{0};
-    // Batches of each direction (0 read, 1 write) and status queries (2, connection/keep_alive.h) handed
-    // to the worker, taken by it for its call, and answered, under lock: taken ahead of answered while the
-    // worker is inside the call, handed equal to answered once its message is on its way.
+    // Batches of each direction (0 read, 1 write), status queries (2, connection/keep_alive.h) and first
+    // values (3) handed to the worker, taken by it for its call, and answered, under lock: taken ahead of
+    // answered while the worker is inside the call, handed equal to answered once its message is on its way.
     std::uint32_t handed[kWorkerSlots] = {};
     std::uint32_t taken[kWorkerSlots] = {};
     std::uint32_t answered[kWorkerSlots] = {};

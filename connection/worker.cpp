@@ -16,7 +16,6 @@
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
 #include "connection/worker_service.h"
-#include "connection/worker_subscription.h"
 #include "driver/opc_driver.h"
 
 namespace {
@@ -130,11 +129,7 @@ bool Connect(OpcDriver& drv, const WorkerOwn& own)
             ResetEvent(event);
     }
     bool fallBackToSync = false;
-    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) {
-        // Subscribe: every channel's first value, from the cache, before the host hears of the connection.
-        if (HasFlag(drv, Subscribe)) ReadFirstValues(drv);
-        return true;
-    }
+    if (ConnectServer(drv) && CreateGroup(drv, false, fallBackToSync)) return true;
     ReleaseGroup(drv);
     ReleaseServer(drv);
     return false;
@@ -227,7 +222,12 @@ ConnectOutcome StartWorker(OpcDriver& drv)
     }
     HANDLE started[2] = {drv.thread, drv.readyEvent};
     DWORD result = WaitForMultipleObjects(2, started, FALSE, StartWaitMs(drv));
-    if (result == WAIT_OBJECT_0 + 1) return ConnectOutcome::Connected;
+    if (result == WAIT_OBJECT_0 + 1) {
+        // Subscribe: the worker signals again once it has read the first values, which a server may
+        // never answer; the host's first batch finds them when they came within the batch limit.
+        if (HasFlag(drv, Subscribe)) WaitForMultipleObjects(2, started, FALSE, drv.batchTimeoutMs);
+        return ConnectOutcome::Connected;
+    }
     if (result == WAIT_OBJECT_0) {
         // Ended before it was ready, after releasing what it acquired; its reason is in lastError.
         CloseWorkerHandles(drv);

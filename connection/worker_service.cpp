@@ -12,6 +12,7 @@
 #include "connection/message_window.h"
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
+#include "connection/worker_subscription.h"
 #include "driver/debug_trace.h"
 #include "driver/opc_driver.h"
 #include "hostrt/core.h"
@@ -39,6 +40,7 @@ enum class Served { Taken, Answered, Stale, Lost, Replaced };
 constexpr int kReadSlot = 0;
 constexpr int kWriteSlot = 1;
 constexpr int kStatusSlot = 2;
+constexpr int kFirstValuesSlot = 3;
 
 // Consumes the event's signal when it is set, without waiting.
 bool TakeSignal(HANDLE event)
@@ -176,6 +178,24 @@ Served ServeStatus(OpcDriver& drv, const WorkerOwn& own)
     return Served::Answered;
 }
 
+// Subscribe: each connection's first values, one cache read the worker makes of its own accord, counted
+// like a handed call, so that a worker held in it is given up as one held in a batch.
+Served ServeFirstValues(OpcDriver& drv, const WorkerOwn& own)
+{
+    {
+        SupervisionLock held(drv);
+        ++drv.supervision.handed[kFirstValuesSlot];
+    }
+    IOPCSyncIO* syncIo = nullptr;
+    Served taken = TakeWork(drv, own, kFirstValuesSlot, [&] { syncIo = drv.syncIo; });
+    if (taken != Served::Taken) return taken;
+    ReadFirstValues(drv, *syncIo);
+    SupervisionLock held(drv);
+    if (WorkerReplaced(drv, own)) return Served::Replaced;
+    ++drv.supervision.answered[kFirstValuesSlot];
+    return Served::Answered;
+}
+
 ServeEnd EndOf(Served served)
 {
     return served == Served::Lost ? ServeEnd::Lost : ServeEnd::Replaced;
@@ -186,6 +206,12 @@ ServeEnd EndOf(Served served)
 ServeEnd ServeBatches(OpcDriver& drv, const WorkerOwn& own)
 {
     HANDLE events[5] = {own.stopEvent, own.lostEvent, own.readEvent, own.writeEvent, own.statusEvent};
+    if (HasFlag(drv, Subscribe)) {
+        Served served = ServeFirstValues(drv, own);
+        if (served == Served::Lost || served == Served::Replaced) return EndOf(served);
+        // Init waits for this a second time (after the connection), at most the batch limit.
+        SetEvent(own.readyEvent);
+    }
     for (;;) {
         // Waiting through COM keeps this apartment open for calls into it: the server's shutdown notice
         // (and with subscribe its data changes) would otherwise wait until the worker's next outgoing

@@ -36,7 +36,7 @@ void QueueDataChange(OpcDriver& drv, HRESULT masterError, DWORD count, const DWO
     QueueChanges(drv, block, FromCurrentConnection);
 }
 
-void ReadFirstValues(OpcDriver& drv)
+void ReadFirstValues(OpcDriver& drv, IOPCSyncIO& syncIo)
 {
     std::uint32_t count = drv.channels.Count;
     std::uint32_t* handles = nullptr;
@@ -50,8 +50,7 @@ void ReadFirstValues(OpcDriver& drv)
     EmitTraceLine(drv, kTraceFirstRead);
     OPCITEMSTATE* states = nullptr;
     HRESULT* errors = nullptr;
-    HRESULT hr =
-        drv.syncIo->Read(OPC_DS_CACHE, count, reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
+    HRESULT hr = syncIo.Read(OPC_DS_CACHE, count, reinterpret_cast<OPCHANDLE*>(handles), &states, &errors);
     ChangeBlock* block = (hr == S_OK || hr == S_FALSE) && states != nullptr && errors != nullptr
                              ? NewChangeBlock(count, hr)
                              : nullptr;

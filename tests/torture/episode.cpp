@@ -42,10 +42,11 @@ bool WriteScenarioFile(const std::wstring& path, const std::string& text)
 void TellDraw(const Episode& episode)
 {
     const HostPlan& plan = episode.plan;
-    Tell(episode.findings, "reconnect " + std::to_string(plan.reconnectMs) + " ms, batch_timeout " +
-                               std::to_string(plan.batchTimeoutMs) + " ms, " +
-                               std::to_string(plan.instances) + " instance(s), fault phase " +
-                               std::to_string(plan.faultPhaseMs) + " ms");
+    Tell(episode.findings,
+         "reconnect " + std::to_string(plan.reconnectMs) + " ms, batch_timeout " +
+             std::to_string(plan.batchTimeoutMs) + " ms, " + std::to_string(plan.instances) +
+             " instance(s), fault phase " + std::to_string(plan.faultPhaseMs) + " ms" +
+             (plan.subscribe ? ", subscribe at " + std::to_string(plan.updateRateMs) + " ms" : ""));
     std::size_t from = 0;
     while (from < episode.faults.behaviours.size()) {
         std::size_t end = episode.faults.behaviours.find('\n', from);
@@ -206,6 +207,7 @@ bool RunEpisode(const DriverApi& api, std::uint64_t seed, Mode mode)
     episode.plan = DrawRecoveryKeys(draw);
     episode.faults = DrawFaultScenario(draw, mode, episode.plan.batchTimeoutMs);
     DrawHostActions(draw, episode.plan);
+    DrawSubscription(draw, episode.plan);
     episode.bounds = BoundsFor(mode, episode.faults);
     std::printf("episode %s\n", episode.findings.episode.c_str());
     TellDraw(episode);

@@ -32,6 +32,9 @@ struct Instance {
     std::uint32_t losses = 0;
     std::uint32_t returns = 0;
     ULONGLONG lastGoodReadTick = 0;
+    // subscribe: the server's stamp of the latest good ramp value; the ramp's stamps never go back, not
+    // even over a recovery, so an older one is a value from before (of an earlier connection).
+    std::uint64_t lastRampStampMs = 0;
 };
 
 struct WriteRecord {

@@ -43,12 +43,19 @@ void DrawHostActions(Draw& draw, HostPlan& plan)
                      [](const HostAction& a, const HostAction& b) { return a.atMs < b.atMs; });
 }
 
+void DrawSubscription(Draw& draw, HostPlan& plan)
+{
+    plan.subscribe = Chance(draw, 50);
+    plan.updateRateMs = plan.subscribe ? Between(draw, 1, 4) * 50 : 0;
+}
+
 std::string ServerLines(const HostPlan& plan, Mode mode, bool waitRunning)
 {
     std::string lines = "debug = yes\n" + ModeLines(mode);
     lines += "reconnect = " + Seconds(plan.reconnectMs) +
              "\nbatch_timeout = " + Seconds(plan.batchTimeoutMs) + "\n";
     if (waitRunning) lines += "wait_running = yes\n";
+    if (plan.subscribe) lines += "subscribe = yes\nupdate_rate = " + Seconds(plan.updateRateMs) + "\n";
     return lines;
 }
 

@@ -27,11 +27,16 @@ struct HostPlan {
     std::uint32_t instances = 1;
     std::uint32_t faultPhaseMs = 0;
     std::vector<HostAction> actions; // in time order
+    // subscribe: read batches answered from the server's data changes at this update rate.
+    bool subscribe = false;
+    std::uint32_t updateRateMs = 0;
 };
 
 // The recovery keys first: the faults drawn next depend on the batch limit.
 HostPlan DrawRecoveryKeys(Draw& draw);
 void DrawHostActions(Draw& draw, HostPlan& plan);
+// Drawn last, so that a seed draws everything else as it did before subscriptions existed.
+void DrawSubscription(Draw& draw, HostPlan& plan);
 // The [server] lines of an instance's parameter file.
 std::string ServerLines(const HostPlan& plan, Mode mode, bool waitRunning);
 std::string ActionText(const HostAction& action);

@@ -63,7 +63,28 @@ std::string Named(const Instance& instance, const Episode& episode, const std::s
     return "instance " + std::to_string(&instance - episode.instances) + ": " + what;
 }
 
-// A value of this batch: stamped within the batch's life, good, and never one written while lost.
+// With subscribe the value is the latest change the server sent, stamped when the server made it: its
+// stamp never goes back, and it is never in the future.
+std::string SubscribedStampFault(Instance& instance, std::uint64_t stamped, std::uint64_t now)
+{
+    if (stamped > now + kStampSlackMs) return "a read delivered a value stamped in the future";
+    if (stamped < instance.lastRampStampMs)
+        return "a read delivered a value stamped " + std::to_string(instance.lastRampStampMs - stamped) +
+               " ms before one delivered earlier: a value from before";
+    instance.lastRampStampMs = stamped;
+    return "";
+}
+
+// Without subscribe a value of this batch is stamped within the batch's life.
+std::string BatchStampFault(std::uint64_t firedUtcMs, std::uint64_t stamped, std::uint64_t now)
+{
+    if (stamped + kStampSlackMs >= firedUtcMs && stamped <= now + kStampSlackMs) return "";
+    return "a read delivered a value stamped " +
+           std::to_string(static_cast<long long>(firedUtcMs - stamped)) +
+           " ms before its batch was fired: not this batch's value";
+}
+
+// A value of this batch: good, from the server's connection of now, and never one written while lost.
 void CheckReadResult(Episode& episode, Instance& instance)
 {
     std::uint64_t firedUtcMs = instance.ledger.direction[ReadDirection].firedUtcMs;
@@ -71,14 +92,13 @@ void CheckReadResult(Episode& episode, Instance& instance)
         Delivered got = GetOf(episode, instance, kRampChannel, TypeF64);
         std::uint64_t stamped = TimestampUtcMs(got.timestamp);
         std::uint64_t now = UtcNowMs();
+        std::string stampFault = episode.plan.subscribe ? SubscribedStampFault(instance, stamped, now)
+                                                        : BatchStampFault(firedUtcMs, stamped, now);
         if (got.quality != kGoodQuality)
             Fail(episode.findings,
                  Named(instance, episode, "a good read delivered quality " + std::to_string(got.quality)));
-        else if (stamped + kStampSlackMs < firedUtcMs || stamped > now + kStampSlackMs)
-            Fail(episode.findings, Named(instance, episode,
-                                         "a read delivered a value stamped " +
-                                             std::to_string(static_cast<long long>(firedUtcMs - stamped)) +
-                                             " ms before its batch was fired: not this batch's value"));
+        else if (!stampFault.empty())
+            Fail(episode.findings, Named(instance, episode, stampFault));
         else
             instance.lastGoodReadTick = GetTickCount64();
     }
@@ -128,18 +148,25 @@ void OnNotify(Episode& episode, Instance& instance, std::uint32_t kind)
 // How many notifications a batch owes, judged from its channel's status as the firing call returned.
 // Pending: it is outstanding and owes one. An asynchronous batch that failed on return owes none (its
 // call failed, docs/exchange.md); one completed inside its call owes one. A batch that met the loss as it
-// was fired (the status says lost) may or may not have been outstanding.
+// was fired (the status says lost) may or may not have been outstanding. With subscribe a read batch
+// makes no call and is answered at once.
 void ExpectAfterFire(Episode& episode, Instance& instance, Direction direction, std::uint32_t status)
 {
     Tell(episode.findings, Named(instance, episode,
                                  std::string(DirectionName(direction)) + " fired, status on return " +
                                      (status == kPending ? "pending" : std::to_string(status))));
-    if (status == kPending || (episode.mode == Mode::Async && status == StatusOk))
+    bool answeredFromChanges = episode.plan.subscribe && direction == ReadDirection;
+    if (answeredFromChanges) {
+        // Answered at once, whatever each channel's latest change was, and notified; a loss met as it
+        // was fired may come before the answer (nothing owed) or after it (the notification is posted).
+        Expect(instance.ledger, direction, status == StatusServerDown ? 0 : 1, 1);
+    } else if (status == kPending || (episode.mode == Mode::Async && status == StatusOk)) {
         Expect(instance.ledger, direction, 1, 1);
-    else if (episode.mode == Mode::Async && status == StatusFailed)
+    } else if (episode.mode == Mode::Async && status == StatusFailed) {
         Expect(instance.ledger, direction, 0, 0);
-    else
+    } else {
         Expect(instance.ledger, direction, 0, 1);
+    }
 }
 
 // A batch fired while lost does nothing: its channel reports the loss at once, and it owes nothing.
@@ -172,6 +199,7 @@ bool MakeInstance(Episode& episode, std::uint32_t index)
     instance.lost = false;
     instance.pendingWrite = -1;
     instance.lastGoodReadTick = 0;
+    instance.lastRampStampMs = 0;
     instance.doneInNextNotification = false;
     instance.host->onNotify = [&episode, &instance](std::uint32_t kind) {
         OnNotify(episode, instance, kind);
@@ -226,7 +254,11 @@ void ObserveState(Episode& episode, Instance& instance)
         // In synchronous mode the new server's notice may reach the worker between these looks: lost
         // again, which the next observation counts, not a channel that kept something.
         bool lostAgain = readStatus == StatusServerDown || writeStatus == StatusServerDown;
-        if (!lostAgain && (readStatus != StatusFailed || quality != 0 || writeStatus != StatusFailed))
+        // With subscribe the new connection's first values may be in already (their stamps are checked
+        // with the next read).
+        bool firstValues = episode.plan.subscribe && readStatus == StatusOk && quality == kGoodQuality;
+        bool neverExchanged = (readStatus == StatusFailed && quality == 0) || firstValues;
+        if (!lostAgain && (!neverExchanged || writeStatus != StatusFailed))
             Fail(episode.findings,
                  Named(instance, episode,
                        "back, but not as never exchanged: read status " + std::to_string(readStatus) +
