@@ -247,6 +247,22 @@ TEST_P(SubscriptionTest, TwoInstancesOnOneServerEachFollowTheChanges)
         host, kI4, [](std::int32_t v) { return v == 56; }, "a change after the other's end"));
 }
 
+// Synchronous mode: the worker's first read is a call of its own. A server hung in it holds neither Init
+// (which waits for the first values at most the batch limit) nor the instance: the status query finds
+// the worker held, and without reconnect the instance reports the server down.
+TEST_P(SubscriptionTest, AServerHungInTheFirstReadHoldsNeitherInitNorTheInstance)
+{
+    if (mode() == Mode::Async) GTEST_SKIP() << "the first values come with a refresh, answered by callback";
+    ULONGLONG started = GetTickCount64();
+    ASSERT_TRUE(StartSubscribed("behaviour hang SyncRead 1\n"));
+    EXPECT_LT(GetTickCount64() - started, kBatchLimitMs + 10000u);
+    ASSERT_TRUE(host.ReadBatch({kI4}));
+    EXPECT_EQ(host.ReadStatus(kI4), StatusFailed) << "never read";
+    ASSERT_TRUE(WaitLost());
+    EXPECT_TRUE(SawTrace("Keep-alive: no answer within the batch time limit"));
+    EXPECT_TRUE(KillSimServer(host.Sim()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, SubscriptionTest, ::testing::Values(Mode::Async, Mode::Sync), ModeTestName);
 
 } // namespace
