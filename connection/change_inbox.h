@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "connection/subscription_state.h"
+
 struct OpcDriver;
 
 // One OnDataChange (or the first cache read of a connection): count items, each array count long, in one
@@ -23,12 +25,6 @@ struct ChangeBlock {
     WORD* qualities;
     FILETIME* timestamps;
     HRESULT* errors;
-};
-
-// Under the supervision lock.
-struct ChangeInbox {
-    ChangeBlock* head = nullptr;
-    ChangeBlock* tail = nullptr;
 };
 
 constexpr std::uint32_t MsgDataChange = 1033;

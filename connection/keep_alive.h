@@ -7,10 +7,11 @@
 // "server gone" result or a state other than running is a loss (ServerGone), and no answer within the
 // batch limit is one too (BatchLimit), as for any call.
 
-#include <atomic>
 #include <cstdint>
 
 #include <windows.h>
+
+#include "connection/subscription_state.h"
 
 struct OpcDriver;
 
@@ -18,18 +19,6 @@ struct OpcDriver;
 constexpr std::uint32_t MsgKeepAliveDone = 1034;
 // The timer of the next check while none runs, and of the check's limit while one runs.
 constexpr UINT_PTR kKeepAliveTimerId = 1034;
-
-struct KeepAlive {
-    bool armed = false;           // the instance is connected with subscribe: the timer runs
-    bool checking = false;        // a status query is on its way; deadline is its limit
-    std::uint64_t lastCall = 0;   // Ticks64 of the instance's latest call to the server
-    std::uint64_t deadline = 0;   // Ticks64 of the running check's limit
-    std::uint32_t number = 0;     // of the latest check, read by the worker with the hand-off
-    HANDLE statusEvent = nullptr; // the worker's: query the server's status
-    HRESULT result = S_OK;        // the worker's answer, published by answered (release)
-    std::uint32_t serverState = 0;
-    std::atomic<std::uint32_t> answered{0};
-};
 
 // The time without calls after which the server's status is queried.
 std::uint32_t KeepAliveIntervalMs(const OpcDriver& drv);

@@ -5,6 +5,8 @@
 
 #include "driver/message_table.h"
 
+#include "connection/change_inbox.h"
+#include "connection/keep_alive.h"
 #include "connection/message_window.h"
 #include "connection/recovery_messages.h"
 #include "connection/supervision.h"

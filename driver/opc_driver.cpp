@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "connection/change_inbox.h"
 #include "connection/lifecycle.h"
 #include "driver/message_table.h"
 #include "hostrt/core.h"

@@ -12,9 +12,8 @@
 
 #include "config/channel_index.h"
 #include "config/channel_table.h"
-#include "connection/change_inbox.h"
-#include "connection/keep_alive.h"
 #include "connection/sink_objects.h"
+#include "connection/subscription_state.h"
 #include "connection/supervision_state.h"
 #include "exchange/batch_state.h"
 

@@ -156,6 +156,24 @@ TEST_F(Group, ARefusedDataCallbackFallsBackInsteadOfFailingEveryBatch)
     EXPECT_EQ(group().dataPoint.unadviseCalls, 0) << "nothing was advised";
 }
 
+// With subscribe the worker's apartment receives the data changes: the synchronous group advises too,
+// and a server that refuses has no fall-back left.
+TEST_F(Group, SubscribeAdvisesTheDataCallbackInSynchronousModeAndARefusalFails)
+{
+    AddTestChannel(1);
+    SetFlag(*drv, Subscribe);
+    ASSERT_TRUE(Create(false));
+    EXPECT_NE(drv->syncIo, nullptr);
+    EXPECT_EQ(drv->asyncIo, nullptr);
+    EXPECT_TRUE(HasFlag(*drv, DataAdvised));
+    ReleaseGroup(*drv);
+    EXPECT_EQ(group().dataPoint.unadvisedCookie, FakeConnectionPoint::kCookie);
+    group().dataPoint.adviseResult = CONNECT_E_ADVISELIMIT;
+    EXPECT_FALSE(Create(false));
+    EXPECT_FALSE(fallBack);
+    EXPECT_STREQ(drv->lastError, L"The server refuses the IOPCDataCallback connection that subscribe needs");
+}
+
 struct InterfaceFailure {
     const char* name;
     bool asyncMode;
