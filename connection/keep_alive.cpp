@@ -1,10 +1,9 @@
 #include "connection/keep_alive.h"
 
-#include <objbase.h>
-
 #include "opcda.h"
 
 #include "connection/message_window.h"
+#include "connection/server_state.h"
 #include "connection/supervision.h"
 #include "connection/worker.h"
 #include "driver/debug_trace.h"
@@ -49,20 +48,12 @@ void Judge(OpcDriver& drv, HRESULT hr, std::uint32_t state)
 
 // Asynchronous mode: the host's thread owns the server and asks it itself. False when the record was
 // freed inside the call (a DisposeDriver of host code that COM's modal loop ran).
-bool QueryStatus(OpcDriver& drv, HRESULT& hr, std::uint32_t& state)
+bool QueryStatus(OpcDriver& drv, HRESULT& hr, DWORD& state)
 {
     EmitTraceLine(drv, kTraceQuery);
-    OPCSERVERSTATUS* status = nullptr;
     EnterServerCall(drv);
-    hr = drv.server != nullptr ? drv.server->GetStatus(&status) : E_POINTER;
-    bool stillHere = LeaveServerCall(drv);
-    if (status != nullptr) {
-        state = status->dwServerState;
-        CoTaskMemFree(status->szVendorInfo);
-        CoTaskMemFree(status);
-    }
-    if (hr == S_OK && status == nullptr) hr = E_POINTER;
-    return stillHere;
+    hr = drv.server != nullptr ? AskServerState(*drv.server, state) : E_POINTER;
+    return LeaveServerCall(drv);
 }
 
 void BeginCheck(OpcDriver& drv)
@@ -77,7 +68,7 @@ void BeginCheck(OpcDriver& drv)
         if (WorkerAlive(drv)) SignalWorker(drv, k.statusEvent);
         return;
     }
-    std::uint32_t state = 0;
+    DWORD state = 0;
     HRESULT hr = S_OK;
     if (!QueryStatus(drv, hr, state)) return;
     // A loss or Done inside the call has ended the check already.

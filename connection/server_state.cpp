@@ -26,14 +26,19 @@ void FreeStatus(OPCSERVERSTATUS* status)
 
 } // namespace
 
-bool QueryState(IOPCServer& server, DWORD& state)
+HRESULT AskServerState(IOPCServer& server, DWORD& state)
 {
     OPCSERVERSTATUS* status = nullptr;
     HRESULT hr = server.GetStatus(&status);
     bool answered = hr == S_OK && status != nullptr;
     if (answered) state = status->dwServerState;
     if (SUCCEEDED(hr)) FreeStatus(status);
-    return answered;
+    return hr == S_OK && !answered ? E_POINTER : hr;
+}
+
+bool QueryState(IOPCServer& server, DWORD& state)
+{
+    return AskServerState(server, state) == S_OK;
 }
 
 namespace {

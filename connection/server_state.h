@@ -15,6 +15,9 @@ constexpr unsigned kRunningPollMs = 100;
 // True when the server's state is usable (running, or test); otherwise the reason is in lastError.
 // pause: first the file's wait_time (false when a probe has already seen the server running).
 bool AwaitUsableState(OpcDriver& drv, bool pause);
+// The server's state and GetStatus's result: E_POINTER for a success without a status record; any
+// other failure as the call gave it (the caller tells a gone server from a refusal).
+HRESULT AskServerState(IOPCServer& server, DWORD& state);
 // The server's state; false when the query failed, a success without a status record included.
 bool QueryState(IOPCServer& server, DWORD& state);
 // QueryState, and with the file's wait_running, the wait for a server not configured yet to run.

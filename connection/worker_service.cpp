@@ -10,6 +10,7 @@
 
 #include "connection/keep_alive.h"
 #include "connection/message_window.h"
+#include "connection/server_state.h"
 #include "connection/supervision_lock.h"
 #include "connection/worker_own.h"
 #include "connection/worker_subscription.h"
@@ -162,14 +163,8 @@ Served ServeStatus(OpcDriver& drv, const WorkerOwn& own)
         server = drv.server;
     });
     if (taken != Served::Taken) return taken;
-    OPCSERVERSTATUS* status = nullptr;
-    HRESULT hr = server->GetStatus(&status);
-    std::uint32_t state = status != nullptr ? status->dwServerState : 0;
-    if (hr == S_OK && status == nullptr) hr = E_POINTER;
-    if (status != nullptr) {
-        CoTaskMemFree(status->szVendorInfo);
-        CoTaskMemFree(status);
-    }
+    DWORD state = 0;
+    HRESULT hr = AskServerState(*server, state);
     SupervisionLock held(drv);
     if (WorkerReplaced(drv, own)) return Served::Replaced;
     drv.keepAlive.result = hr;
