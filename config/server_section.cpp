@@ -83,25 +83,21 @@ bool ReadMilliseconds(ParamReader& reader, const wchar_t* key, std::uint32_t abs
     return SecondsToMilliseconds(seconds, &ms) || FailWith(err, key, kErrSeconds);
 }
 
-// Subscriptions need an active group: a file that sets no rate gets one update a second.
-bool SubscriptionRate(OpcDriver& drv)
-{
-    if (HasFlag(drv, Subscribe) && drv.updateRateMs == kDefaultUpdateRateMs)
-        drv.updateRateMs = kSubscribeUpdateRateMs;
-    return true;
-}
-
 } // namespace
 
 bool ReadServerSection(ParamReader& reader, OpcDriver& drv, const ErrorText& err)
 {
-    return ReadClsid(reader, drv, err) && ReadHost(reader, drv, err) &&
-           ReadSwitch(reader, drv, kKeySync, SyncIo, err) &&
-           ReadSwitch(reader, drv, kKeyWaitRunning, WaitRunning, err) &&
-           ReadSwitch(reader, drv, kKeyDebug, Trace, err) &&
-           ReadMilliseconds(reader, kKeyWaitTime, 0, drv.waitTimeMs, err) &&
-           ReadMilliseconds(reader, kKeyUpdateRate, kDefaultUpdateRateMs, drv.updateRateMs, err) &&
-           ReadMilliseconds(reader, kKeyBatchTimeout, kDefaultBatchTimeoutMs, drv.batchTimeoutMs, err) &&
-           ReadMilliseconds(reader, kKeyReconnect, 0, drv.reconnectMs, err) &&
-           ReadSwitch(reader, drv, kKeySubscribe, Subscribe, err) && SubscriptionRate(drv);
+    bool read = ReadClsid(reader, drv, err) && ReadHost(reader, drv, err) &&
+                ReadSwitch(reader, drv, kKeySync, SyncIo, err) &&
+                ReadSwitch(reader, drv, kKeyWaitRunning, WaitRunning, err) &&
+                ReadSwitch(reader, drv, kKeyDebug, Trace, err) &&
+                ReadMilliseconds(reader, kKeyWaitTime, 0, drv.waitTimeMs, err) &&
+                ReadMilliseconds(reader, kKeyUpdateRate, kDefaultUpdateRateMs, drv.updateRateMs, err) &&
+                ReadMilliseconds(reader, kKeyBatchTimeout, kDefaultBatchTimeoutMs, drv.batchTimeoutMs, err) &&
+                ReadMilliseconds(reader, kKeyReconnect, 0, drv.reconnectMs, err) &&
+                ReadSwitch(reader, drv, kKeySubscribe, Subscribe, err);
+    // Subscriptions need an active group: a file that sets no rate gets one update a second.
+    if (read && HasFlag(drv, Subscribe) && drv.updateRateMs == kDefaultUpdateRateMs)
+        drv.updateRateMs = kSubscribeUpdateRateMs;
+    return read;
 }
